@@ -1,0 +1,26 @@
+// The device clock: setting it and showing both dates.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "link/exchange.h"
+#include "link/host.h"
+
+namespace zave {
+
+// "Пн." .. "Вс." for 1..7; empty text otherwise.
+std::string weekdayAbbreviation(int weekday);
+// Abbreviation followed by " %dd.%mm.%yyyy  %hh:%ii:%ss".
+std::string formatClockText(int weekday, const LocalTime& t);
+// The computer-date field: weekday from the system's day of week (0 -> 7).
+std::string computerDateText(const LocalTime& t);
+// The device-date field for a status reply, or nothing when a field is out of range.
+std::optional<std::string> deviceDateText(const ReplyData& reply);
+// p1..p7 of SetClock, p8..p12 zero.
+CommandParams clockRecord(const LocalTime& t);
+
+// Reads the clock once and sends it under the retry rule; logs the outcome.
+void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
+
+}  // namespace zave

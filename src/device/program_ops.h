@@ -1,0 +1,35 @@
+// Program write and program read with progress and the Stop check.
+#pragma once
+
+#include "link/exchange.h"
+#include "link/host.h"
+#include "schedule/document.h"
+
+namespace zave {
+
+// The progress window "Обмен данными" and the operation's hold on events.
+class ProgressUi {
+public:
+    virtual ~ProgressUi() = default;
+    virtual void openProgressWindow() = 0;   // disables the main window
+    virtual void closeProgressWindow() = 0;  // enables it again
+    virtual void setProgress(int value) = 0;
+    // Takes every pending window event; true when one was a click on "Стоп".
+    // All other events, timer ticks included, are dropped.
+    virtual bool stopRequested() = 0;
+};
+
+struct DeviceOperationContext {
+    ExchangeEngine& engine;
+    LogSink& log;
+    MessageBoxes& boxes;
+    ProgressUi& progress;
+};
+
+// Returns true when all 28 frames were accepted. Silent when the port is closed.
+bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc, bool documentIsWritable);
+// Replaces the schedule only after all 27 table queries were accepted, the
+// settings after query 28. The caller refreshes the editor afterwards.
+bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& doc);
+
+}  // namespace zave

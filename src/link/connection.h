@@ -1,0 +1,38 @@
+// Connect, disconnect and the link monitor.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "link/exchange.h"
+#include "link/host.h"
+#include "link/serial_port.h"
+
+namespace zave {
+
+inline constexpr int kSupportedDeviceType = 24;
+
+class DeviceLink {
+public:
+    DeviceLink(SerialPort& port, ExchangeEngine& engine, LogSink& log, MessageBoxes& boxes, EventPump& pump);
+
+    bool isOpen() const;
+    // portName: the current text of the port selector.
+    void connectDevice(const std::string& portName);
+    void closeLink();
+    // One monitor step; `portSelectorText` names the port in log lines;
+    // `showDeviceDate` receives replyData of an accepted status reply.
+    void monitorLink(const std::string& portSelectorText,
+                     const std::function<void(const ReplyData&)>& showDeviceDate);
+    // Program end: closes an open port without a log line.
+    void shutdown();
+
+private:
+    SerialPort& port_;
+    ExchangeEngine& engine_;
+    LogSink& log_;
+    MessageBoxes& boxes_;
+    EventPump& pump_;
+};
+
+}  // namespace zave

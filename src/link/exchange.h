@@ -1,0 +1,47 @@
+// One request and reply with the device over the link port.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/frame.h"
+#include "link/host.h"
+#include "link/serial_port.h"
+
+namespace zave {
+
+enum class ExchangeResult : uint8_t { Ok = 0, Disconnect = 1, NoReply = 2, BadReply = 3, SkipError = 6 };
+
+inline constexpr int kMaxExchangeAttempts = 8;
+
+class ExchangeEngine {
+public:
+    ExchangeEngine(SerialPort& port, MessageBoxes& boxes);
+    ~ExchangeEngine();
+    ExchangeEngine(const ExchangeEngine&) = delete;
+    ExchangeEngine& operator=(const ExchangeEngine&) = delete;
+
+    ExchangeResult sendCommand(int64_t code, const CommandParams& params);
+    ExchangeResult sendQuery(int64_t code, int64_t p1, int64_t p2);
+
+    // Data of the last accepted query reply (index 1..10); unchanged by any failure.
+    const ReplyData& replyData() const { return replyData_; }
+    // Text the receiver gathered in the last exchange.
+    const std::string& lastReplyText() const { return replyText_; }
+
+private:
+    ExchangeResult exchange(const std::string& frame, bool isQuery);
+    SerialPort& port_;
+    MessageBoxes& boxes_;
+    ReplyData replyData_{};
+    std::string replyText_;
+};
+
+// The retry rule: calls `exchange` again while it gives NoReply or BadReply,
+// at most kMaxExchangeAttempts calls in all; returns the last result.
+ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange);
+
+}  // namespace zave

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zave {
+
+// UTF-8 text to Windows-1251; characters the code page cannot hold become '?'.
+std::string utf8ToCp1251(std::string_view utf8);
+// Windows-1251 bytes to UTF-8 (every byte maps; 0x98 becomes U+FFFD).
+std::string cp1251ToUtf8(std::string_view bytes);
+
+}  // namespace zave
