@@ -1,0 +1,14 @@
+// Orvatone Zave: configuration tool for a scheduled speech and sound announcer.
+#include <QApplication>
+
+#include "app/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Orvatone Zave");
+    // The program ends only through the exit confirmation.
+    QApplication::setQuitOnLastWindowClosed(false);
+    MainWindow window;
+    window.show();
+    return QApplication::exec();
+}
