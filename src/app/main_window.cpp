@@ -73,6 +73,19 @@ private:
     zave::Clock& clock_;
 };
 
+// Marks the window busy for the lifetime of the guard.
+class BusyGuard {
+public:
+    explicit BusyGuard(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~BusyGuard() { flag_ = was_; }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
 }  // namespace
 
 // The commands, in CommandId order. Menu "Файл": 0, 1, 2, separator, 3;
@@ -415,6 +428,8 @@ void MainWindow::confirmExit() {
 // ---- The status and port-scan ticks
 
 void MainWindow::statusTick() {
+    if (busy_) return;
+    BusyGuard busy(busy_);
     showComputerDate();
     link_->monitorLink(utf8(portSelector_->currentText()),
                        [this](const zave::ReplyData& reply) { showDeviceDate(reply); });
@@ -422,7 +437,10 @@ void MainWindow::statusTick() {
     updateLinkControls();
 }
 
-void MainWindow::portScanTick() { discovery_.discoverPorts(link_->isOpen(), *catalog_, *log_); }
+void MainWindow::portScanTick() {
+    if (busy_) return;
+    discovery_.discoverPorts(link_->isOpen(), *catalog_, *log_);
+}
 
 void MainWindow::updateLinkControls() {
     const bool open = link_->isOpen();
@@ -661,11 +679,15 @@ void MainWindow::closeCopyDayDialog() {
 
 // ---- Link and device operations
 
-void MainWindow::connectDevice() { link_->connectDevice(utf8(portSelector_->currentText())); }
+void MainWindow::connectDevice() {
+    BusyGuard busy(busy_);
+    link_->connectDevice(utf8(portSelector_->currentText()));
+}
 
 void MainWindow::closeLink() { link_->closeLink(); }
 
 void MainWindow::writeProgram() {
+    BusyGuard busy(busy_);
     zave::DeviceOperationContext ctx{*engine_, *log_, *boxes_, *progress_};
     doc_.currentDay = daySelector_->currentIndex() + 1;
     zave::writeProgram(ctx, link_->isOpen(), doc_, documentIsWritable());
@@ -674,6 +696,7 @@ void MainWindow::writeProgram() {
 
 void MainWindow::readProgram() {
     if (!link_->isOpen()) return;
+    BusyGuard busy(busy_);
     zave::DeviceOperationContext ctx{*engine_, *log_, *boxes_, *progress_};
     zave::readProgram(ctx, link_->isOpen(), doc_);
     showSoundSettings();
@@ -681,4 +704,7 @@ void MainWindow::readProgram() {
     show();
 }
 
-void MainWindow::syncDeviceClock() { zave::syncDeviceClock(*engine_, link_->isOpen(), *clock_, *log_); }
+void MainWindow::syncDeviceClock() {
+    BusyGuard busy(busy_);
+    zave::syncDeviceClock(*engine_, link_->isOpen(), *clock_, *log_);
+}

@@ -147,6 +147,9 @@ private:
     std::unique_ptr<zave::ExchangeEngine> engine_;
     std::unique_ptr<zave::DeviceLink> link_;
     int32_t simulationLevel_ = 0;
+    // Set while a tick or a device operation holds the user-interface thread;
+    // a timer tick that arrives meanwhile (in a message box's loop, say) is dropped.
+    bool busy_ = false;
     int duplicateTimesClear_ = 1;
     int volumeRangeClear_ = 1;
     QPointer<AboutWindow> aboutWindow_;
