@@ -26,6 +26,10 @@ struct DeviceOperationContext {
     ProgressUi& progress;
 };
 
+// The progress bar after `step` accepted frames: step x 3.5, ties to even
+// (1 -> 4, 2 -> 7, 3 -> 10, ..., 28 -> 98).
+int programProgressValue(int step);
+
 // Returns true when all 28 frames were accepted. Silent when the port is closed.
 bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc, bool documentIsWritable);
 // Replaces the schedule only after all 27 table queries were accepted, the

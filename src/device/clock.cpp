@@ -1,0 +1,79 @@
+#include "device/clock.h"
+
+#include <array>
+
+#include "link/datemask.h"
+
+namespace zave {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kWeekdayAbbreviations = {"Пн.", "Вт.", "Ср.", "Чт.",
+                                                                   "Пт.", "Сб.", "Вс."};
+constexpr std::string_view kClockMask = " %dd.%mm.%yyyy  %hh:%ii:%ss";
+// What the date part shows for values that pass the range checks but name no calendar date.
+constexpr std::string_view kNoDateText = " 00.00.0000  00:00:00";
+
+bool isLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int64_t year, int month) {
+    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && isLeapYear(year)) return 29;
+    return kDays[static_cast<size_t>(month - 1)];
+}
+
+// The system's day of week (0 = Sunday .. 6 = Saturday) as 1 = Monday .. 7 = Sunday.
+int weekdayFromSystem(int dayOfWeek) { return dayOfWeek == 0 ? 7 : dayOfWeek; }
+
+}  // namespace
+
+std::string weekdayAbbreviation(int weekday) {
+    if (weekday < 1 || weekday > 7) return {};
+    return std::string(kWeekdayAbbreviations[static_cast<size_t>(weekday - 1)]);
+}
+
+std::string formatClockText(int weekday, const LocalTime& t) {
+    return weekdayAbbreviation(weekday) + formatDateMask(kClockMask, t);
+}
+
+std::string computerDateText(const LocalTime& t) { return formatClockText(weekdayFromSystem(t.dayOfWeek), t); }
+
+std::optional<std::string> deviceDateText(const ReplyData& reply) {
+    const int32_t second = reply[2], minute = reply[3], hour = reply[4], weekday = reply[5];
+    const int32_t day = reply[6], month = reply[7];
+    if (second < 0 || second > 59 || minute < 0 || minute > 59 || hour < 0 || hour > 23 || weekday < 1 ||
+        weekday > 7 || day < 1 || day > 31 || month < 1 || month > 12)
+        return std::nullopt;
+
+    LocalTime t;
+    t.year = 2000 + static_cast<int64_t>(reply[8]);
+    t.month = month;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    if (day > daysInMonth(t.year, month)) return weekdayAbbreviation(weekday) + std::string(kNoDateText);
+    return formatClockText(weekday, t);
+}
+
+CommandParams clockRecord(const LocalTime& t) {
+    CommandParams p{};
+    p[0] = t.second;
+    p[1] = t.minute;
+    p[2] = t.hour;
+    p[3] = weekdayFromSystem(t.dayOfWeek);
+    p[4] = t.day;
+    p[5] = t.month;
+    p[6] = t.year >= 2000 ? t.year - 2000 : 0;
+    return p;
+}
+
+void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
+    if (!portOpen) return;
+    // One reading of the clock; repeats send the same values.
+    const CommandParams record = clockRecord(clock.now());
+    const ExchangeResult r = exchangeAttempts([&] { return engine.sendCommand(SetClock, record); });
+    log.logLine(r == ExchangeResult::Ok ? " Время синхронизировано" : " Команда не выполнена", LogMode::Stamped);
+}
+
+}  // namespace zave

@@ -1,0 +1,96 @@
+#include "device/program_image.h"
+
+#include <limits>
+#include <string>
+
+#include "device/volume.h"
+#include "schedule/number_rule.h"
+
+namespace zave {
+
+namespace {
+
+// Table blocks: entries 1..10, 11..20, ..., 71..80 and the short last block 81..84.
+constexpr int kBlockCount = 9;
+
+int blockFirst(int block) { return block * 10 + 1; }
+int blockLast(int block) { return block == kBlockCount - 1 ? kImageEntries : blockFirst(block) + 9; }
+
+int32_t saturatingAdd(int32_t a, int32_t b) {
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    if (sum > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (sum < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(sum);
+}
+
+void appendTableFrames(std::vector<ProgramFrame>& frames, int code, const std::array<int32_t, 91>& table) {
+    for (int block = 0; block < kBlockCount; ++block) {
+        const int first = blockFirst(block);
+        const int last = blockLast(block);
+        ProgramFrame frame{code, {}};
+        frame.params[0] = first;
+        frame.params[1] = last;
+        for (int k = first; k <= last; ++k) frame.params[static_cast<size_t>(2 + k - first)] = table[static_cast<size_t>(k)];
+        frames.push_back(frame);
+    }
+}
+
+}  // namespace
+
+ProgramImage buildProgramImage(const ScheduleDocument& doc) {
+    ProgramImage image;
+    for (int day = 1; day <= kDayCount; ++day) {
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
+            const TimeSlot& s = doc.slot(day, slot);
+            const auto k = static_cast<size_t>(imageIndex(day, slot));
+            // The mark is an addition, and only an enabled value of exactly 1 sets it.
+            image.hourTable[k] = s.enabled == 1 ? saturatingAdd(s.hour, 128) : s.hour;
+            image.minuteTable[k] = s.minute;
+            image.volumeTable[k] = volumeToLevel(s.volume);
+        }
+    }
+    image.settingsBlock[0] = doc.soundDisabled != 0 ? 1 : 0;
+    image.settingsBlock[1] = readInteger(doc.pulseSwitchTime);
+    image.settingsBlock[2] = doc.soundType;
+    return image;
+}
+
+std::vector<ProgramFrame> programWriteFrames(const ProgramImage& image) {
+    std::vector<ProgramFrame> frames;
+    frames.reserve(3 * kBlockCount + 1);
+    appendTableFrames(frames, WriteHourBlock, image.hourTable);
+    appendTableFrames(frames, WriteMinuteBlock, image.minuteTable);
+    appendTableFrames(frames, WriteVolumeBlock, image.volumeTable);
+    ProgramFrame settings{WriteSettings, {}};
+    for (size_t n = 0; n < image.settingsBlock.size(); ++n) settings.params[n] = image.settingsBlock[n];
+    frames.push_back(settings);
+    return frames;
+}
+
+void decodeSchedule(const ProgramImage& image, ScheduleDocument& doc) {
+    for (int day = 1; day <= kDayCount; ++day) {
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
+            TimeSlot& s = doc.slot(day, slot);
+            const auto k = static_cast<size_t>(imageIndex(day, slot));
+            const int32_t hourByte = image.hourTable[k];
+            if (hourByte > 127) {
+                s.hour = hourByte - 128;
+                s.enabled = 1;
+            } else {
+                s.hour = hourByte;
+                s.enabled = 0;
+            }
+            s.minute = image.minuteTable[k];
+            s.volume = levelToVolume(image.volumeTable[k]);
+        }
+    }
+}
+
+void decodeSettings(const ReplyData& reply, ScheduleDocument& doc) {
+    doc.soundDisabled = reply[1];
+    doc.pulseSwitchTime = std::to_string(reply[2]);
+    // A position outside the list leaves the selector without an item.
+    doc.soundType = reply[3] >= 1 && reply[3] <= 3 ? reply[3] : 0;
+}
+
+}  // namespace zave

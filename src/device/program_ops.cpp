@@ -1,0 +1,129 @@
+#include "device/program_ops.h"
+
+#include <cmath>
+
+#include "device/program_image.h"
+
+namespace zave {
+
+namespace {
+
+constexpr std::string_view kGateTitle = "Внимание!";
+constexpr std::string_view kGateText =
+    "В составленной программе обнаружены ошибки.\nСистема запрещает производить некорректную запись\n";
+constexpr std::string_view kNotDone = " Команда не выполнена";
+
+// Blocks of a table read: first and last entry index.
+struct ReadBlock {
+    int code;
+    int first;
+    int last;
+};
+
+// Counters of one write or read.
+struct StepRunner {
+    DeviceOperationContext& ctx;
+    int step = 0;
+    int attempts = 0;
+
+    // One frame or query: the Stop check before every call, repeats while
+    // the device gives no usable answer, at most kMaxExchangeAttempts calls.
+    // True when the device accepted it; the progress bar then moves on.
+    template <typename Exchange>
+    bool run(Exchange&& exchange) {
+        for (;;) {
+            if (ctx.progress.stopRequested()) return false;
+            const ExchangeResult r = exchange();
+            ++attempts;
+            if ((r == ExchangeResult::NoReply || r == ExchangeResult::BadReply) && attempts < kMaxExchangeAttempts)
+                continue;
+            if (r != ExchangeResult::Ok) return false;
+            break;
+        }
+        attempts = 0;
+        ++step;
+        if (step > 99) step = 0;
+        ctx.progress.setProgress(programProgressValue(step));
+        return true;
+    }
+};
+
+std::vector<ReadBlock> tableReadBlocks() {
+    std::vector<ReadBlock> blocks;
+    for (int code : {ReadHourBlock, ReadMinuteBlock, ReadVolumeBlock})
+        for (int first = 1; first <= kImageEntries; first += 10)
+            blocks.push_back({code, first, first == 81 ? kImageEntries : first + 9});
+    return blocks;
+}
+
+}  // namespace
+
+int programProgressValue(int step) {
+    const double x = step * 3.5;
+    const double lower = std::floor(x);
+    const double diff = x - lower;
+    if (diff < 0.5) return static_cast<int>(lower);
+    if (diff > 0.5) return static_cast<int>(lower) + 1;
+    return std::fmod(lower, 2.0) == 0.0 ? static_cast<int>(lower) : static_cast<int>(lower) + 1;
+}
+
+bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc, bool documentIsWritable) {
+    if (!portOpen) return false;
+    ctx.log.logLine(" Старт запись программы", LogMode::Stamped);
+    ctx.progress.openProgressWindow();
+
+    bool succeeded = false;
+    if (!documentIsWritable) {
+        ctx.boxes.show(kGateTitle, kGateText, MessageIcon::Warning, MessageButtons::Ok);
+    } else {
+        const std::vector<ProgramFrame> frames = programWriteFrames(buildProgramImage(doc));
+        StepRunner runner{ctx};
+        succeeded = true;
+        for (const ProgramFrame& frame : frames) {
+            if (!runner.run([&] { return ctx.engine.sendCommand(frame.code, frame.params); })) {
+                succeeded = false;
+                break;
+            }
+        }
+    }
+
+    ctx.log.logLine(succeeded ? " Программа записана" : kNotDone, LogMode::Stamped);
+    ctx.progress.closeProgressWindow();
+    return succeeded;
+}
+
+bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& doc) {
+    if (!portOpen) return false;
+    ctx.log.logLine(" Старт чтения программы", LogMode::Stamped);
+    ctx.progress.openProgressWindow();
+
+    // Receive buffers; the last block of each table brings ten bytes, so
+    // entries up to 90 are filled (85..90 are never used).
+    ProgramImage received;
+    StepRunner runner{ctx};
+    bool succeeded = true;
+    for (const ReadBlock& block : tableReadBlocks()) {
+        if (!runner.run([&] { return ctx.engine.sendQuery(block.code, block.first, block.last); })) {
+            succeeded = false;
+            break;
+        }
+        std::array<int32_t, 91>& buffer = block.code == ReadHourBlock     ? received.hourTable
+                                          : block.code == ReadMinuteBlock ? received.minuteTable
+                                                                          : received.volumeTable;
+        const ReplyData& data = ctx.engine.replyData();
+        for (int i = 1; i <= 10; ++i) buffer[static_cast<size_t>(block.first + i - 1)] = data[static_cast<size_t>(i)];
+    }
+
+    if (succeeded) {
+        // The schedule is replaced only once all three tables are in.
+        decodeSchedule(received, doc);
+        succeeded = runner.run([&] { return ctx.engine.sendQuery(ReadSettings, 0, 0); });
+        if (succeeded) decodeSettings(ctx.engine.replyData(), doc);
+    }
+
+    ctx.log.logLine(succeeded ? " Программа считана" : kNotDone, LogMode::Stamped);
+    ctx.progress.closeProgressWindow();
+    return succeeded;
+}
+
+}  // namespace zave

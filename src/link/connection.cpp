@@ -1,0 +1,121 @@
+#include "link/connection.h"
+
+namespace zave {
+
+namespace {
+
+constexpr std::string_view kLinkBroken = "Связь разорвана";
+
+}  // namespace
+
+DeviceLink::DeviceLink(SerialPort& port, ExchangeEngine& engine, LogSink& log, MessageBoxes& boxes, EventPump& pump)
+    : port_(port), engine_(engine), log_(log), boxes_(boxes), pump_(pump) {}
+
+bool DeviceLink::isOpen() const { return port_.isOpen(); }
+
+namespace {
+
+// The status query under the retry rule. A port that no longer reads as
+// open after an exchange has gone (adapter unplugged, device closed): that
+// ends the repeats at once as Disconnect instead of spending all eight.
+ExchangeResult statusQuery(SerialPort& port, ExchangeEngine& engine) {
+    return exchangeAttempts([&] {
+        const ExchangeResult r = engine.sendQuery(Status, 0, 0);
+        if (r != ExchangeResult::Ok && !port.isOpen()) return ExchangeResult::Disconnect;
+        return r;
+    });
+}
+
+#ifndef _WIN32
+// The hint for a port the operator may not open: the detail holds the
+// device path and the group that owns it, separated by a tab.
+std::string permissionHint(const std::string& detail) {
+    const size_t tab = detail.find('\t');
+    const std::string path = tab == std::string::npos ? detail : detail.substr(0, tab);
+    const std::string group = tab == std::string::npos ? std::string() : detail.substr(tab + 1);
+    std::string text = "Нет доступа к порту";
+    if (!path.empty()) text += " " + path;
+    if (!group.empty())
+        text += ": добавьте пользователя в группу " + group + " и войдите в систему заново";
+    else
+        text += ": проверьте права доступа к устройству";
+    return text;
+}
+#endif
+
+}  // namespace
+
+void DeviceLink::connectDevice(const std::string& portName) {
+    log_.logLine(" ", LogMode::Clear);
+    log_.logLine("Ждите!!!", LogMode::Plain);
+    pump_.dropPendingEvents(10);
+    if (port_.isOpen()) port_.close();
+    const bool opened = port_.open(portName);
+    log_.logLine(" ", LogMode::Clear);
+
+    if (!opened) {
+        log_.logLine(" Ошибка отрытия " + portName, LogMode::Stamped);
+#ifndef _WIN32
+        if (port_.lastOpenFailure() == OpenFailure::PermissionDenied)
+            log_.logLine(permissionHint(port_.lastOpenDetail()), LogMode::Plain);
+#endif
+        return;
+    }
+
+    log_.logLine(portName + " Порт открыт", LogMode::Stamped);
+    const ExchangeResult r = statusQuery(port_, engine_);
+    if (r != ExchangeResult::Ok) {
+        log_.logLine("Устройство не отвечает", LogMode::Plain);
+        log_.logLine(kLinkBroken, LogMode::Plain);
+        port_.close();
+    } else if (engine_.replyData()[1] == kSupportedDeviceType) {
+        log_.logLine("Устройство готово", LogMode::Plain);
+    } else {
+        log_.logLine("Данное уст. не поддерживается", LogMode::Plain);
+        log_.logLine(kLinkBroken, LogMode::Plain);
+        port_.close();
+    }
+}
+
+void DeviceLink::closeLink() {
+    if (!port_.isOpen()) return;
+    log_.logLine(" Порт закрыт", LogMode::Stamped);
+    port_.close();
+}
+
+void DeviceLink::monitorLink(const std::string& portSelectorText,
+                             const std::function<void(const ReplyData&)>& showDeviceDate) {
+    if (!port_.isOpen()) return;
+    switch (statusQuery(port_, engine_)) {
+    case ExchangeResult::Ok:
+        if (showDeviceDate) showDeviceDate(engine_.replyData());
+        break;
+    case ExchangeResult::Disconnect:
+        log_.logLine(" Авария, закрыт  " + portSelectorText, LogMode::Stamped);
+        boxes_.show("Ошибка", "Самопроизвольно закрылся порт", MessageIcon::Error, MessageButtons::Ok);
+        port_.close();
+        break;
+    case ExchangeResult::BadReply:
+        boxes_.show("Ошибка", "Устройство не отвечает.", MessageIcon::Error, MessageButtons::Ok);
+        if (boxes_.show("Внимание!", "Устройство не отвечает\nРазорвать связь?", MessageIcon::Error,
+                        MessageButtons::YesNo) == MessageAnswer::Yes) {
+            log_.logLine(" Устройство не отвечает. Закрыт  " + portSelectorText, LogMode::Stamped);
+            port_.close();
+        }
+        break;
+    case ExchangeResult::NoReply:
+    default:
+        // NoReply, and anything the engine should never return.
+        log_.logLine(" Авария, закрыт  " + portSelectorText, LogMode::Stamped);
+        boxes_.show("Ошибка", "При обмене возникла ошибка.\nПорт принудительно закрыт.", MessageIcon::Error,
+                    MessageButtons::Ok);
+        port_.close();
+        break;
+    }
+}
+
+void DeviceLink::shutdown() {
+    if (port_.isOpen()) port_.close();
+}
+
+}  // namespace zave
