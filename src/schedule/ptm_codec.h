@@ -2,8 +2,10 @@
 // and raw bytes, with the format line "wersia 3.00 unic".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,9 @@
 namespace zave {
 
 inline constexpr std::string_view kPtmFormatLine = "wersia 3.00 unic";
+
+// Longest text line kept when reading; the rest of a longer line is skipped.
+inline constexpr size_t kPtmLineLimit = 4096;
 
 // The whole file content for the document.
 std::vector<uint8_t> encodeDocument(const ScheduleDocument& doc);
