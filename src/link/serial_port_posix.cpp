@@ -1,0 +1,346 @@
+// The link port on POSIX systems: a terminal device driven through termios.
+//
+// The exchange engine uses one port from two threads at once (one writes
+// while the other waits for input and reads), so the state the threads share
+// is atomic and the descriptor is closed only by close(), which the
+// user-interface thread calls while no exchange runs. A device that vanishes
+// under a worker only marks the port as gone.
+#include "link/serial_port.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include "link/port_names.h"
+
+namespace zave {
+
+namespace {
+
+using std::chrono::steady_clock;
+
+constexpr auto kWritePerByte = std::chrono::milliseconds(100);
+constexpr auto kWriteConstant = std::chrono::milliseconds(10);
+
+// Milliseconds left to the deadline, rounded up so that a wait never ends
+// early; 0 once it has passed.
+int millisecondsUntil(steady_clock::time_point deadline) {
+    const auto now = steady_clock::now();
+    if (deadline <= now) return 0;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return left > INT_MAX ? INT_MAX : int(left);
+}
+
+// "<path>\t<group>" for the permission hint; just the path when the group is unknown.
+std::string permissionDetail(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return path;
+    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    if (size <= 0) size = 16384;
+    std::vector<char> buffer(size_t(size), '\0');
+    struct group entry {};
+    struct group* found = nullptr;
+    int rc;
+    while ((rc = ::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (rc != 0 || found == nullptr || found->gr_name == nullptr || found->gr_name[0] == '\0')
+        return path + "\t" + std::to_string(st.st_gid);
+    return path + "\t" + found->gr_name;
+}
+
+OpenFailure failureOfOpen(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM: return OpenFailure::PermissionDenied;
+    case EBUSY: return OpenFailure::Busy;
+    default: return OpenFailure::NotFound;  // ENOENT, ENXIO, ENODEV and anything that is no device
+    }
+}
+
+bool setNonBlockingCloseOnExec(int fd) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl | O_NONBLOCK) < 0) return false;
+    const int fdfl = ::fcntl(fd, F_GETFD);
+    return fdfl >= 0 && ::fcntl(fd, F_SETFD, fdfl | FD_CLOEXEC) >= 0;
+}
+
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort() {
+        int fds[2];
+        if (::pipe(fds) == 0) {
+            if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
+                wakeRead_ = fds[0];
+                wakeWrite_ = fds[1];
+            } else {
+                ::close(fds[0]);
+                ::close(fds[1]);
+            }
+        }
+    }
+
+    ~PosixSerialPort() override {
+        close();
+        if (wakeRead_ >= 0) ::close(wakeRead_);
+        if (wakeWrite_ >= 0) ::close(wakeWrite_);
+    }
+
+    PosixSerialPort(const PosixSerialPort&) = delete;
+    PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+    bool open(const std::string& portName) override {
+        // One port slot: a port still held from before is released first.
+        close();
+        failure_ = OpenFailure::None;
+        detail_.clear();
+
+        const std::optional<std::string> path = resolvePortPath(portName);
+        if (!path) {
+            failure_ = OpenFailure::NotFound;
+            return false;
+        }
+
+        int fd;
+        do {
+            fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            const int error = errno;
+            failure_ = failureOfOpen(error);
+            if (failure_ == OpenFailure::PermissionDenied) detail_ = permissionDetail(*path);
+            else detail_ = *path;
+            return false;
+        }
+
+        // TIOCEXCL keeps later openers out, except those running as root;
+        // the lock also stops a second zave, whoever runs it.
+        const bool exclusive = ::ioctl(fd, TIOCEXCL) == 0;
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        if (locked != 0) {
+            failure_ = OpenFailure::Busy;
+            detail_ = *path;
+            release(fd, exclusive);
+            return false;
+        }
+
+        if (!applySettings(fd)) {
+            failure_ = OpenFailure::Settings;
+            detail_ = *path;
+            release(fd, exclusive);
+            return false;
+        }
+
+        // RTS inactive. A pseudo-terminal has no modem lines and refuses
+        // this; that is no reason to refuse the port.
+        int rts = TIOCM_RTS;
+        (void)::ioctl(fd, TIOCMBIC, &rts);
+        ::tcflush(fd, TCIFLUSH);
+
+        drainWake();
+        exclusive_ = exclusive;
+        gone_.store(false);
+        fd_.store(fd);
+        return true;
+    }
+
+    bool isOpen() const override { return fd_.load() >= 0 && !gone_.load(); }
+
+    void close() override {
+        const int fd = fd_.exchange(-1);
+        if (fd >= 0) release(fd, exclusive_);
+        exclusive_ = false;
+        gone_.store(false);
+    }
+
+    OpenFailure lastOpenFailure() const override { return failure_; }
+    std::string lastOpenDetail() const override { return detail_; }
+
+    size_t bytesWaiting() override {
+        const int fd = usableFd();
+        if (fd < 0) return 0;
+        int count = 0;
+        int rc;
+        do {
+            rc = ::ioctl(fd, FIONREAD, &count);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            markGone();
+            return 0;
+        }
+        return count > 0 ? size_t(count) : 0;
+    }
+
+    size_t readWaiting(char* buffer, size_t max) override {
+        if (max == 0 || buffer == nullptr) return 0;
+        const int fd = usableFd();
+        if (fd < 0) return 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, max);
+            if (n > 0) return size_t(n);
+            if (n == 0) {
+                // With VMIN and VTIME at zero an empty queue also reads as
+                // 0, so look whether the line has hung up.
+                checkHangup(fd);
+                return 0;
+            }
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) markGone();
+            return 0;
+        }
+    }
+
+    size_t write(const char* data, size_t size) override {
+        if (size == 0 || data == nullptr) return 0;
+        const int fd = usableFd();
+        if (fd < 0) return 0;
+        const auto deadline = steady_clock::now() + kWritePerByte * size + kWriteConstant;
+        size_t written = 0;
+        while (written < size) {
+            const ssize_t n = ::write(fd, data + written, size - written);
+            if (n > 0) {
+                written += size_t(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                markGone();
+                break;
+            }
+            // The output queue is full: wait for room until the time-out.
+            const int wait = millisecondsUntil(deadline);
+            if (wait == 0) break;
+            struct pollfd p {fd, POLLOUT, 0};
+            const int rc = ::poll(&p, 1, wait);
+            if (rc < 0) {
+                if (errno == EINTR) continue;
+                markGone();
+                break;
+            }
+            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                markGone();
+                break;
+            }
+            if (gone_.load()) break;
+        }
+        return written;
+    }
+
+    WaitResult waitForInput(Deadline deadline) override {
+        for (;;) {
+            const int fd = usableFd();
+            if (fd < 0) return WaitResult::Gone;
+            if (wakeRead_ < 0 && wakeFlag_.exchange(false)) return WaitResult::Woken;
+
+            int wait = millisecondsUntil(deadline);
+            // Without a wake pipe the flag is looked at between short waits.
+            if (wakeRead_ < 0 && wait > 10) wait = 10;
+            struct pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+            const int rc = ::poll(p, wakeRead_ >= 0 ? 2 : 1, wait);
+            if (rc < 0) {
+                if (errno == EINTR) continue;
+                markGone();
+                return WaitResult::Gone;
+            }
+            if (wakeRead_ >= 0 && (p[1].revents & POLLIN)) {
+                drainWake();
+                return WaitResult::Woken;
+            }
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                markGone();
+                return WaitResult::Gone;
+            }
+            if (p[0].revents & POLLIN) return WaitResult::Input;
+            if (steady_clock::now() >= deadline) return WaitResult::Timeout;
+        }
+    }
+
+    void wake() override {
+        if (wakeWrite_ < 0) {
+            wakeFlag_.store(true);
+            return;
+        }
+        const char one = 1;
+        ssize_t n;
+        do {
+            n = ::write(wakeWrite_, &one, 1);
+        } while (n < 0 && errno == EINTR);
+        // A full pipe already holds a wake; nothing is lost.
+    }
+
+private:
+    static bool applySettings(int fd) {
+        struct termios tio {};
+        if (::tcgetattr(fd, &tio) != 0) return false;
+        ::cfmakeraw(&tio);
+        if (::cfsetispeed(&tio, B9600) != 0 || ::cfsetospeed(&tio, B9600) != 0) return false;
+        tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        tio.c_cflag |= CS8 | CLOCAL | CREAD;
+        tio.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        int rc;
+        do {
+            rc = ::tcsetattr(fd, TCSANOW, &tio);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) return false;
+        // tcsetattr succeeds when any part of the change was made; make sure
+        // the line really runs with the settings the device needs.
+        struct termios check {};
+        if (::tcgetattr(fd, &check) != 0) return false;
+        return ::cfgetospeed(&check) == B9600 && ::cfgetispeed(&check) == B9600 &&
+               (check.c_cflag & CSIZE) == CS8 && (check.c_cflag & (PARENB | CSTOPB | CRTSCTS)) == 0;
+    }
+
+    static void release(int fd, bool exclusive) {
+        // The exclusive mode belongs to the device, not to this descriptor:
+        // give it up so that the next opener is not refused.
+        if (exclusive) (void)::ioctl(fd, TIOCNXCL);
+        ::close(fd);  // also drops the lock
+    }
+
+    int usableFd() const { return gone_.load() ? -1 : fd_.load(); }
+
+    void markGone() { gone_.store(true); }
+
+    void checkHangup(int fd) {
+        struct pollfd p {fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) markGone();
+    }
+
+    void drainWake() {
+        wakeFlag_.store(false);
+        if (wakeRead_ < 0) return;
+        char sink[64];
+        while (::read(wakeRead_, sink, sizeof sink) > 0) {
+        }
+    }
+
+    std::atomic<int> fd_{-1};
+    std::atomic<bool> gone_{false};
+    std::atomic<bool> wakeFlag_{false};
+    bool exclusive_ = false;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    OpenFailure failure_ = OpenFailure::None;
+    std::string detail_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPort> makeSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
+
+}  // namespace zave

@@ -1,0 +1,96 @@
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <limits>
+
+#include "link/datemask.h"
+
+namespace zave {
+namespace {
+
+LocalTime at(int64_t year, int month, int day, int hour, int minute, int second) {
+    LocalTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    return t;
+}
+
+struct MaskCase {
+    const char* mask;
+    LocalTime time;
+    const char* expected;
+};
+
+class DateMaskTest : public ::testing::TestWithParam<MaskCase> {};
+
+TEST_P(DateMaskTest, Formats) {
+    const MaskCase& c = GetParam();
+    EXPECT_EQ(formatDateMask(c.mask, c.time), c.expected) << "mask \"" << c.mask << "\"";
+}
+
+const LocalTime kMorning = at(2026, 12, 7, 9, 5, 3);
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, DateMaskTest,
+    ::testing::Values(
+        MaskCase{"%hh:%ii:%ss ->", kMorning, "09:05:03 ->"},
+        MaskCase{" %dd.%mm.%yyyy  %hh:%ii:%ss", kMorning, " 07.12.2026  09:05:03"},
+        MaskCase{" %dd.%mm.%yyyy  %hh:%ii:%ss", at(2040, 2, 29, 23, 59, 7), " 29.02.2040  23:59:07"},
+        MaskCase{"%hh:%ii", at(2026, 1, 1, 0, 0, 0), "00:00"},
+        MaskCase{"%yyyy", at(2040, 1, 1, 0, 0, 0), "2040"},
+        MaskCase{"%yyyy", at(5, 1, 1, 0, 0, 0), "0005"},
+        MaskCase{"%yyyy", at(10000, 1, 1, 0, 0, 0), "10000"},
+        MaskCase{"%yyyy", at(-5, 1, 1, 0, 0, 0), "-0005"},
+        MaskCase{"%yyyy", at(std::numeric_limits<int64_t>::min(), 1, 1, 0, 0, 0),
+                 "-9223372036854775808"},
+        // Anything that is not one of the codes is copied as it stands.
+        MaskCase{"", kMorning, ""},
+        MaskCase{"%", kMorning, "%"},
+        MaskCase{"100%", kMorning, "100%"},
+        MaskCase{"%%hh", kMorning, "%09"},
+        MaskCase{"%h%i%s%d%m%y", kMorning, "%h%i%s%d%m%y"},
+        MaskCase{"%yyy.%yy", kMorning, "%yyy.%yy"},
+        MaskCase{"%HH %II", kMorning, "%HH %II"},
+        MaskCase{"%hhh", kMorning, "09h"},
+        MaskCase{"%yyyyy", kMorning, "2026y"},
+        MaskCase{"Время: %hh ч", kMorning, "Время: 09 ч"},
+        MaskCase{"hh ii ss", kMorning, "hh ii ss"}));
+
+TEST(StampedLogText, StampIsFollowedDirectlyByTheText) {
+    EXPECT_EQ(stampedLogText(kMorning, " Порт закрыт"), "09:05:03 -> Порт закрыт");
+    EXPECT_EQ(stampedLogText(at(2026, 1, 1, 10, 15, 42), "Обнаружено новое "),
+              "10:15:42 ->Обнаружено новое ");
+    // A text holding mask codes is not formatted again.
+    EXPECT_EQ(stampedLogText(kMorning, "%hh"), "09:05:03 ->%hh");
+}
+
+TEST(SystemLocalTime, IsACoherentCalendarReading) {
+    const std::time_t before = std::time(nullptr);
+    const LocalTime t = systemLocalTime();
+    std::tm parts{};
+    ASSERT_NE(localtime_r(&before, &parts), nullptr);
+
+    // The date is a real one and the day of week belongs to it (0 = Sunday).
+    const std::chrono::year_month_day date{std::chrono::year(int(t.year)),
+                                           std::chrono::month(unsigned(t.month)),
+                                           std::chrono::day(unsigned(t.day))};
+    ASSERT_TRUE(date.ok()) << t.year << "-" << t.month << "-" << t.day;
+    EXPECT_EQ(t.dayOfWeek, int(std::chrono::weekday(std::chrono::sys_days(date)).c_encoding()));
+    EXPECT_GE(t.hour, 0);
+    EXPECT_LE(t.hour, 23);
+    EXPECT_GE(t.minute, 0);
+    EXPECT_LE(t.minute, 59);
+    EXPECT_GE(t.second, 0);
+    EXPECT_LE(t.second, 59);
+    // Same year as the C library reports (the reading may cross a new year
+    // only at the stroke of midnight on 31 December).
+    EXPECT_LE(std::abs(t.year - (int64_t(parts.tm_year) + 1900)), 1);
+}
+
+}  // namespace
+}  // namespace zave
