@@ -338,11 +338,12 @@ DocumentReadStatus decodeDocument(std::span<const uint8_t> bytes, ScheduleDocume
 }
 
 bool writeDocumentFile(const std::string& path, const ScheduleDocument& doc) {
+    if (path.find('\0') != std::string::npos) return false;  // would name another file
     return replaceFile(path, encodeDocument(doc));
 }
 
 DocumentReadStatus readDocumentFile(const std::string& path, ScheduleDocument& doc) {
-    std::FILE* file = openForReading(path);
+    std::FILE* file = path.find('\0') == std::string::npos ? openForReading(path) : nullptr;
     if (!file) return DocumentReadStatus::OpenFailed;
     FileReader in(file);
     const DocumentReadStatus status = decodeFrom(in, doc);

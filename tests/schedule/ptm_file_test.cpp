@@ -112,6 +112,7 @@ TEST_F(DocumentFileTest, OpenRefusalsLeaveTheDocumentUnchanged) {
         {folder, DocumentReadStatus::OpenFailed},
         {path("no-such-folder/plan.ptm"), DocumentReadStatus::OpenFailed},
         {"", DocumentReadStatus::OpenFailed},
+        {capital + std::string(1, '\0') + "x", DocumentReadStatus::OpenFailed},
     };
     const ScheduleDocument before = sample();
     for (const Row& r : rows) {
@@ -233,7 +234,8 @@ TEST_F(DocumentFileTest, SaveFailuresReportFalseAndLeaveNothingBehind) {
     fs::create_directory(folder);
     const std::string inside = path("no-such-folder/plan.ptm");
     struct Row { std::string path; };
-    for (const Row& r : {Row{folder}, Row{inside}, Row{""}}) {
+    const std::string withNul = path("plan.ptm") + std::string(1, '\0') + "x";
+    for (const Row& r : {Row{folder}, Row{inside}, Row{""}, Row{withNul}}) {
         EXPECT_FALSE(writeDocumentFile(r.path, sample())) << r.path;
     }
     EXPECT_TRUE(fs::is_directory(folder));
