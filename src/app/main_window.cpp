@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -28,6 +29,7 @@
 #include "device/clock.h"
 #include "device/volume.h"
 #include "link/datemask.h"
+#include "link/port_names.h"
 #include "schedule/file_name.h"
 #include "schedule/number_rule.h"
 #include "schedule/ptm_codec.h"
@@ -120,7 +122,7 @@ void ClickablePicture::paintEvent(QPaintEvent*) {
 }
 
 void ClickablePicture::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit clicked();
+    if (event->button() == Qt::LeftButton) Q_EMIT clicked();
 }
 
 // ---- Building

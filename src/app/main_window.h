@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "device/program_ops.h"
+#include "app/about_window.h"
+#include "app/copy_day_dialog.h"
 #include "link/connection.h"
 #include "link/discovery.h"
 #include "link/exchange.h"
@@ -25,8 +27,6 @@ class QPushButton;
 class QTabWidget;
 class QTimeEdit;
 class QToolBar;
-class AboutWindow;
-class CopyDayDialog;
 class DesktopShell;
 class FileDialogs;
 
@@ -45,6 +45,7 @@ struct MainWindowServices {
 };
 
 class ClickablePicture;
+struct MainWindowTables;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -78,6 +79,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend struct MainWindowTables;
     // Building the window.
     void buildMenuAndToolbar();
     void buildPage();
@@ -189,7 +191,7 @@ class ClickablePicture : public QWidget {
     Q_OBJECT
 public:
     explicit ClickablePicture(const QPixmap& pixmap, QWidget* parent = nullptr);
-signals:
+Q_SIGNALS:
     void clicked();
 
 protected:
