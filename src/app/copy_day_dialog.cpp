@@ -1,0 +1,83 @@
+#include "app/copy_day_dialog.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/qt_hooks.h"
+#include "schedule/document.h"
+
+namespace {
+
+constexpr int kInnerWidth = 360;
+constexpr int kInnerHeight = 186;
+constexpr QPoint kScreenPosition{623, 125};
+
+QListWidget* dayList(QWidget* parent, const char* name, QAbstractItemView::SelectionMode mode) {
+    auto* list = new QListWidget(parent);
+    list->setObjectName(name);
+    list->setSelectionMode(mode);
+    for (std::string_view day : zave::kDayNames)
+        list->addItem(QString::fromUtf8(day.data(), static_cast<qsizetype>(day.size())));
+    list->clearSelection();
+    list->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    return list;
+}
+
+}  // namespace
+
+CopyDayDialog::CopyDayDialog(QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                         Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName("copyDayDialog");
+    setWindowTitle(QString::fromUtf8("Копирование временных параметров"));
+    setFixedSize(kInnerWidth, kInnerHeight);
+    move(kScreenPosition);
+
+    sourceList_ = dayList(this, "copySourceList", QAbstractItemView::SingleSelection);
+    sourceList_->setGeometry(10, 5, 135, 105);
+    targetList_ = dayList(this, "copyTargetList", QAbstractItemView::ExtendedSelection);
+    targetList_->setGeometry(225, 5, 130, 106);
+
+    auto* arrow = new QPushButton(this);
+    arrow->setObjectName("copyArrowButton");
+    arrow->setGeometry(160, 40, 50, 25);
+    arrow->setFlat(true);
+    arrow->setIcon(embeddedIcon(2));
+    arrow->setIconSize(QSize(50, 25));
+    connect(arrow, &QPushButton::clicked, this, &CopyDayDialog::copyRequested);
+
+    auto* hint = new QLabel(QString::fromUtf8("Для выбора нескольких пунктов,удерживайте CTRL"), this);
+    hint->setObjectName("copyHint");
+    hint->setGeometry(45, 120, 267, 20);
+
+    auto* copy = new QPushButton(QString::fromUtf8("Копировать"), this);
+    copy->setObjectName("copyButton");
+    copy->setGeometry(145, 150, 80, 25);
+    connect(copy, &QPushButton::clicked, this, &CopyDayDialog::copyRequested);
+
+    auto* cancel = new QPushButton(QString::fromUtf8("Отмена"), this);
+    cancel->setObjectName("copyCancelButton");
+    cancel->setGeometry(270, 150, 80, 25);
+    connect(cancel, &QPushButton::clicked, this, &CopyDayDialog::cancelRequested);
+
+}
+
+int CopyDayDialog::selectedSource() const {
+    for (int row = 0; row < sourceList_->count(); ++row)
+        if (sourceList_->item(row)->isSelected()) return row + 1;
+    return 0;
+}
+
+std::vector<int> CopyDayDialog::selectedTargets() const {
+    std::vector<int> days;
+    for (int row = 0; row < targetList_->count(); ++row)
+        if (targetList_->item(row)->isSelected()) days.push_back(row + 1);
+    return days;
+}
+
+void CopyDayDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    Q_EMIT closeRequested();
+}
