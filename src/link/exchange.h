@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "link/frame.h"
 #include "link/host.h"
@@ -32,12 +34,22 @@ public:
     // Text the receiver gathered in the last exchange.
     const std::string& lastReplyText() const { return replyText_; }
 
+    // Shared by the engine and the two workers of one exchange; lives on the
+    // heap so that a worker left behind never touches freed memory.
+    struct Shared;
+
 private:
     ExchangeResult exchange(const std::string& frame, bool isQuery);
+    ExchangeResult answerEepromDialogs(const TokenCounts& tokens, bool isQuery, ExchangeResult result);
+    // False while a worker left behind by an earlier exchange is still inside
+    // a port call (after waiting a little for it).
+    bool settleAbandoned();
     SerialPort& port_;
     MessageBoxes& boxes_;
     ReplyData replyData_{};
     std::string replyText_;
+    // Exchanges whose workers did not end in time.
+    std::vector<std::shared_ptr<Shared>> abandoned_;
 };
 
 // The retry rule: calls `exchange` again while it gives NoReply or BadReply,

@@ -240,10 +240,10 @@ Answer DeviceModel::handleQuery(int code, int p1, int p2) {
 }
 
 bool DeviceModel::load(const std::string& path, std::string& error) {
+    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) return true;  // nothing saved yet: a fresh device
     std::ifstream in(path);
     if (!in) {
-        if (errno == ENOENT) return true;  // nothing saved yet: a fresh device
-        error = path + ": " + std::strerror(errno);
+        error = path + ": cannot be read";
         return false;
     }
     std::string header;
