@@ -267,6 +267,11 @@ TEST(DevSim, EndsCleanlyOnSigtermAndReplacesStaleLinks) {
     const int status = sim.stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_FALSE(exists(link));
+    ASSERT_TRUE(sim.restart({}));
+    ASSERT_TRUE(exists(link));
+    const int interrupted = sim.stop(SIGINT);
+    EXPECT_TRUE(WIFEXITED(interrupted) && WEXITSTATUS(interrupted) == 0) << interrupted;
+    EXPECT_FALSE(exists(link));
 
     // A killed simulator leaves its link behind; the next one replaces it.
     ASSERT_TRUE(sim.restart({}));

@@ -188,9 +188,9 @@ bool DevSim::waitForLine(const std::function<bool(const std::string&)>& match,
 
 void DevSim::kill() { endRun(SIGKILL); }
 
-int DevSim::stop() {
+int DevSim::stop(int signal) {
     if (pid_ <= 0) return -1;
-    const int status = endDevSim(pid_, SIGTERM);
+    const int status = endDevSim(pid_, signal);
     pid_ = -1;
     if (reader_.joinable()) reader_.join();
     return status;

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -74,9 +75,10 @@ public:
     // SIGKILL: the simulator dies at once, the pseudo-terminal hangs up and
     // its link is left behind pointing at nothing.
     void kill();
-    // SIGTERM and wait: the simulator ends cleanly and removes its link.
-    // Returns the wait status (-1 if it was not running).
-    int stop();
+    // SIGTERM (or the given signal, e.g. SIGINT) and wait: the simulator
+    // ends cleanly and removes its link. Returns the wait status (-1 if it
+    // was not running).
+    int stop(int signal = SIGTERM);
     // Stops the current run and starts a new one with other options in the
     // same runtime folder; the trace starts afresh. False if it did not start.
     bool restart(std::vector<std::string> args);
