@@ -29,8 +29,24 @@ inline pid_t spawnDevSim(const std::string& path, const std::vector<std::string>
     std::vector<char*> argv;
     for (auto& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // The simulator must see SIGINT and SIGTERM whatever this process blocks
+    // or ignores at the moment.
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
+    sigset_t none, stops;
+    sigemptyset(&none);
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &stops);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }

@@ -294,6 +294,11 @@ int main(int argc, char** argv) {
     sa.sa_flags = 0;  // no restart: sleeps and polls return at once
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    ::sigprocmask(SIG_UNBLOCK, &stops, nullptr);  // whatever the starter had blocked
     std::signal(SIGPIPE, SIG_IGN);
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -331,7 +336,10 @@ int main(int argc, char** argv) {
 
     while (!gStop) {
         struct pollfd p[2] = {{master, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
-        const int rc = ::poll(p, 2, -1);
+        // The signal pipe wakes the poll at once; the time-out only bounds
+        // the wait for a signal whose handler ran late (some runtimes defer
+        // handlers to their next call).
+        const int rc = ::poll(p, 2, 100);
         if (rc < 0) {
             if (errno == EINTR) continue;
             status = 1;
