@@ -1,5 +1,6 @@
 // Orvatone Zave: configuration tool for a scheduled speech and sound announcer.
 #include <QApplication>
+#include <QFont>
 
 #include "app/main_window.h"
 
@@ -8,6 +9,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Orvatone Zave");
     // The program ends only through the exit confirmation.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The window's fixed layout is drawn for the small dialog font of the
+    // Windows desktop; desktops on Linux default to a larger one.
+    QFont font = QApplication::font();
+    font.setPixelSize(10);
+    QApplication::setFont(font);
     MainWindow window;
     window.show();
     return QApplication::exec();

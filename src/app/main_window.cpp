@@ -558,7 +558,10 @@ void MainWindow::onDaySelector() {
 void MainWindow::correctPulseSwitchTime() {
     const std::string text = utf8(pulseSwitchTimeField_->text());
     if (auto corrected = zave::correctedPulseSwitchTime(text)) {
+        // Replaced as a whole with the caret at its start, so that typing on
+        // does not glue digits to the correction ("5" before "11" reads 511).
         pulseSwitchTimeField_->setText(u8(*corrected));
+        pulseSwitchTimeField_->setCursorPosition(0);
         doc_.pulseSwitchTime = *corrected;
     } else {
         doc_.pulseSwitchTime = text;
