@@ -119,10 +119,9 @@ zave::MessageAnswer QtMessageBoxes::show(std::string_view title, std::string_vie
 
     box.exec();
 
-    // A box closed without a button (Escape, the title bar) gives the
-    // cautious answer: OK, No, or Cancel.
+    // Escape gives the last button (OK, No, Cancel); so does a box closed
+    // in any other way without a button.
     zave::MessageAnswer answer = choices[count - 1].answer;
-    if (buttons == zave::MessageButtons::YesNo) answer = zave::MessageAnswer::No;
     const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
     for (size_t i = 0; i < count; ++i)
         if (choices[i].button == clicked) answer = choices[i].answer;

@@ -758,8 +758,14 @@ TEST_F(WindowTest, MessageBoxesShowRussianButtonsAndReturnTheChoice) {
                 QTest::keyClick(box, Qt::Key_Escape);
                 return;
             }
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == c.press) QTest::mouseClick(b, Qt::LeftButton);
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == c.press) {
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no button " << c.press.toStdString();
+            QTest::keyClick(box, Qt::Key_Escape);
         });
         const zave::MessageAnswer answer =
             boxes.show("Внимание!", "Устройство не отвечает\nРазорвать связь?", c.icon, c.buttons);
@@ -831,7 +837,8 @@ TEST_F(WindowTest, FileDialogsForDocuments) {
             QTimer::singleShot(50, d, [&seen] {
                 if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                     seen.asked = true;
-                    box->accept();
+                    if (QAbstractButton* yes = box->button(QMessageBox::Yes)) yes->click();
+                    else box->buttons().first()->click();
                 }
             });
             static_cast<QDialog*>(d)->accept();
