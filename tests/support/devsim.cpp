@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <unistd.h>
 
 #include "support/devsim_spawn.h"
@@ -56,8 +57,11 @@ bool DevSim::start(std::vector<std::string> args) {
     {
         std::lock_guard lock(mutex_);
         lines_.clear();
+        partial_.clear();
         announced_ = false;
         ended_ = false;
+        announcedPort_.clear();
+        announcedSlave_.clear();
     }
     portName_.clear();
     slavePath_.clear();
@@ -78,7 +82,12 @@ bool DevSim::start(std::vector<std::string> args) {
         error_ = std::string("cannot start ") + kDevSimPath;
         return false;
     }
-    reader_ = std::thread([this, fd = fds[0]] { readTrace(fd); });
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    {
+        std::lock_guard lock(mutex_);
+        traceFd_ = fds[0];
+    }
+    reader_ = std::thread([this] { readTrace(); });
 
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, std::chrono::seconds(10), [this] { return announced_ || ended_; });
@@ -88,38 +97,64 @@ bool DevSim::start(std::vector<std::string> args) {
         endRun(SIGKILL);
         return false;
     }
+    portName_ = announcedPort_;
+    slavePath_ = announcedSlave_;
     return true;
 }
 
-void DevSim::readTrace(int fd) {
-    std::string pending;
+bool DevSim::drainLocked(bool mayClose) const {
+    if (traceFd_ < 0) return false;
+    bool open = true;
+    bool added = false;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(traceFd_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        pending.append(buffer, size_t(n));
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) {
+            open = false;
+            break;
+        }
+        partial_.append(buffer, size_t(n));
         size_t eol;
-        while ((eol = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, eol);
-            pending.erase(0, eol + 1);
-            std::lock_guard lock(mutex_);
+        while ((eol = partial_.find('\n')) != std::string::npos) {
+            std::string line = partial_.substr(0, eol);
+            partial_.erase(0, eol + 1);
             if (!announced_ && line.rfind("port ", 0) == 0) {
                 // "port <name> <slave path>"
                 const size_t space = line.find(' ', 5);
-                portName_ = line.substr(5, space == std::string::npos ? std::string::npos : space - 5);
-                if (space != std::string::npos) slavePath_ = line.substr(space + 1);
+                announcedPort_ = line.substr(5, space == std::string::npos ? std::string::npos : space - 5);
+                if (space != std::string::npos) announcedSlave_ = line.substr(space + 1);
                 announced_ = true;
             } else {
                 lines_.push_back(std::move(line));
             }
-            changed_.notify_all();
+            added = true;
         }
     }
-    ::close(fd);
-    std::lock_guard lock(mutex_);
-    ended_ = true;
-    changed_.notify_all();
+    if (!open && mayClose) {
+        ::close(traceFd_);
+        traceFd_ = -1;
+        ended_ = true;
+        added = true;
+    }
+    if (added) changed_.notify_all();
+    return open || !mayClose;
+}
+
+void DevSim::readTrace() {
+    for (;;) {
+        int fd;
+        {
+            std::lock_guard lock(mutex_);
+            if (!drainLocked(true)) return;
+            fd = traceFd_;
+        }
+        // Only this thread closes the descriptor, so it stays valid here.
+        struct pollfd p {fd, POLLIN, 0};
+        while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 void DevSim::endRun(int sig) {
@@ -130,6 +165,7 @@ void DevSim::endRun(int sig) {
 
 bool DevSim::running() const {
     std::lock_guard lock(mutex_);
+    drainLocked();
     return announced_ && !ended_;
 }
 
@@ -137,11 +173,13 @@ std::string DevSim::linkPath() const { return runtimeDir_ + "/zave/ports/" + por
 
 std::vector<std::string> DevSim::traceLines() const {
     std::lock_guard lock(mutex_);
+    drainLocked();
     return lines_;
 }
 
 int DevSim::receivedFrames(std::string_view code) const {
     std::lock_guard lock(mutex_);
+    drainLocked();
     int count = 0;
     for (const auto& line : lines_)
         if (isFrameLine(line, code)) ++count;
@@ -150,6 +188,7 @@ int DevSim::receivedFrames(std::string_view code) const {
 
 int DevSim::sentAnswers() const {
     std::lock_guard lock(mutex_);
+    drainLocked();
     int count = 0;
     for (const auto& line : lines_)
         if (line.rfind("tx ", 0) == 0) ++count;

@@ -18,9 +18,11 @@
 //
 // The simulator's trace (one line per frame received, "rx <frame>", and per
 // answer sent, "tx <answer>", see zave-devsim --help) is collected by a
-// background thread. Lines arrive a little after the exchange that caused
-// them, so wait for them with the wait* helpers (bounded waits, not timing
-// checks) before looking.
+// background thread. Every accessor first takes in whatever the simulator has
+// already written, and the simulator writes a frame's "rx" line before it
+// answers, so once an exchange has its answer receivedFrames() counts that
+// frame. A "tx" line is written just after the answer went out: wait for it
+// with waitForSent (bounded waits, not timing checks).
 #pragma once
 
 #include <chrono>
@@ -88,7 +90,11 @@ public:
 private:
     bool start(std::vector<std::string> args);
     void endRun(int sig);
-    void readTrace(int fd);
+    void readTrace();
+    // Reads and files whatever is waiting in the trace pipe; mutex_ held.
+    // Only the reader thread may close the pipe at its end (mayClose); it
+    // gets false then.
+    bool drainLocked(bool mayClose = false) const;
 
     std::string runtimeDir_;
     std::string oldRuntime_;
@@ -101,9 +107,14 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::vector<std::string> lines_;
-    bool announced_ = false;
-    bool ended_ = false;
+    // All below guarded by mutex_.
+    mutable int traceFd_ = -1;
+    mutable std::string partial_;
+    mutable std::vector<std::string> lines_;
+    mutable bool announced_ = false;
+    mutable bool ended_ = false;
+    mutable std::string announcedPort_;
+    mutable std::string announcedSlave_;
 };
 
 }  // namespace zave::testing

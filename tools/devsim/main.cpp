@@ -15,6 +15,9 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/signalfd.h>
+#endif
 
 #include "device_model.h"
 #include "link/port_names.h"
@@ -57,7 +60,12 @@ const char kUsage[] =
     "Bad frames (length, hex digits, checksum, unknown code, values out of range) get \"of#\".\n"
     "SIGINT or SIGTERM ends the simulator and removes its port link.\n";
 
+// SIGINT and SIGTERM end the simulator. On Linux they stay blocked and are
+// taken from a signalfd, so no handler runs at all; elsewhere a handler
+// writes to a pipe. Either way gStopFd becomes readable.
 volatile sig_atomic_t gStop = 0;
+int gStopFd = -1;
+#ifndef __linux__
 int gSignalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -66,6 +74,47 @@ void onSignal(int) {
     const char one = 1;
     (void)!::write(gSignalPipe[1], &one, 1);
     errno = saved;
+}
+#endif
+
+void setUpStopSignals() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+#ifdef __linux__
+    ::sigprocmask(SIG_BLOCK, &stops, nullptr);
+    gStopFd = ::signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (gStopFd < 0) {
+        std::fprintf(stderr, "zave-devsim: signalfd: %s\n", std::strerror(errno));
+        std::exit(2);
+    }
+#else
+    if (::pipe(gSignalPipe) != 0) {
+        std::fprintf(stderr, "zave-devsim: pipe: %s\n", std::strerror(errno));
+        std::exit(2);
+    }
+    for (int fd : gSignalPipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    gStopFd = gSignalPipe[0];
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no restart: sleeps and polls return at once
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigprocmask(SIG_UNBLOCK, &stops, nullptr);  // whatever the starter had blocked
+#endif
+}
+
+// True once a stop signal came; looks without waiting.
+bool stopRequested() {
+    if (gStop) return true;
+    struct pollfd p {gStopFd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) gStop = 1;
+    return gStop != 0;
 }
 
 struct Options {
@@ -248,13 +297,18 @@ bool before(const Clock& a, const Clock& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-// Sleeps to an absolute time; false when a stop signal came meanwhile.
+// Sleeps to an absolute time; false when a stop signal came meanwhile. Long
+// waits are cut into slices so that a stop is seen soon.
 bool sleepUntil(const Clock& deadline) {
     for (;;) {
-        if (gStop) return false;
-        const int rc = ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
-        if (rc == 0) return !gStop;
-        if (rc != EINTR) return !gStop;
+        if (stopRequested()) return false;
+        Clock slice = addNs(now(), 20000000LL);
+        const bool last = !before(slice, deadline);
+        if (last) slice = deadline;
+        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &slice, nullptr) == EINTR) {
+            if (stopRequested()) return false;
+        }
+        if (last) return !stopRequested();
     }
 }
 
@@ -283,22 +337,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!options.stateFile.empty() && !device.load(options.stateFile, error)) fail(error);
 
-    if (::pipe(gSignalPipe) != 0) fail(std::string("pipe: ") + std::strerror(errno));
-    for (int fd : gSignalPipe) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no restart: sleeps and polls return at once
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    ::sigprocmask(SIG_UNBLOCK, &stops, nullptr);  // whatever the starter had blocked
+    setUpStopSignals();
     std::signal(SIGPIPE, SIG_IGN);
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -335,17 +374,17 @@ int main(int argc, char** argv) {
     int status = 0;
 
     while (!gStop) {
-        struct pollfd p[2] = {{master, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
+        struct pollfd p[2] = {{master, POLLIN, 0}, {gStopFd, POLLIN, 0}};
         // The signal pipe wakes the poll at once; the time-out only bounds
         // the wait for a signal whose handler ran late (some runtimes defer
         // handlers to their next call).
         const int rc = ::poll(p, 2, 100);
+        if (stopRequested()) break;
         if (rc < 0) {
             if (errno == EINTR) continue;
             status = 1;
             break;
         }
-        if (p[1].revents & POLLIN) break;
         if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
 
         char buffer[512];
