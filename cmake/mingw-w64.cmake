@@ -3,8 +3,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(ZAVE_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZAVE_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${ZAVE_MINGW_PREFIX}-g++)
+# The POSIX thread model: the exchange workers use std::thread and std::mutex,
+# which the win32 thread model of Debian's mingw-w64 does not provide.
+set(CMAKE_C_COMPILER ${ZAVE_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZAVE_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZAVE_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ZAVE_MINGW_PREFIX})

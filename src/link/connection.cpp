@@ -49,7 +49,8 @@ void DeviceLink::connectDevice(const std::string& portName) {
     log_.logLine(" ", LogMode::Clear);
     log_.logLine("Ждите!!!", LogMode::Plain);
     pump_.dropPendingEvents(10);
-    if (port_.isOpen()) port_.close();
+    established_ = false;
+    port_.close();
     const bool opened = port_.open(portName);
     log_.logLine(" ", LogMode::Clear);
 
@@ -70,6 +71,7 @@ void DeviceLink::connectDevice(const std::string& portName) {
         port_.close();
     } else if (engine_.replyData()[1] == kSupportedDeviceType) {
         log_.logLine("Устройство готово", LogMode::Plain);
+        established_ = true;
     } else {
         log_.logLine("Данное уст. не поддерживается", LogMode::Plain);
         log_.logLine(kLinkBroken, LogMode::Plain);
@@ -80,12 +82,19 @@ void DeviceLink::connectDevice(const std::string& portName) {
 void DeviceLink::closeLink() {
     if (!port_.isOpen()) return;
     log_.logLine(" Порт закрыт", LogMode::Stamped);
+    closePort();
+}
+
+void DeviceLink::closePort() {
+    established_ = false;
     port_.close();
 }
 
 void DeviceLink::monitorLink(const std::string& portSelectorText,
                              const std::function<void(const ReplyData&)>& showDeviceDate) {
-    if (!port_.isOpen()) return;
+    // A link whose port vanished since the last step still gets its step:
+    // the query then ends in Disconnect and the operator is told.
+    if (!established_ && !port_.isOpen()) return;
     switch (statusQuery(port_, engine_)) {
     case ExchangeResult::Ok:
         if (showDeviceDate) showDeviceDate(engine_.replyData());
@@ -93,14 +102,14 @@ void DeviceLink::monitorLink(const std::string& portSelectorText,
     case ExchangeResult::Disconnect:
         log_.logLine(" Авария, закрыт  " + portSelectorText, LogMode::Stamped);
         boxes_.show("Ошибка", "Самопроизвольно закрылся порт", MessageIcon::Error, MessageButtons::Ok);
-        port_.close();
+        closePort();
         break;
     case ExchangeResult::BadReply:
         boxes_.show("Ошибка", "Устройство не отвечает.", MessageIcon::Error, MessageButtons::Ok);
         if (boxes_.show("Внимание!", "Устройство не отвечает\nРазорвать связь?", MessageIcon::Error,
                         MessageButtons::YesNo) == MessageAnswer::Yes) {
             log_.logLine(" Устройство не отвечает. Закрыт  " + portSelectorText, LogMode::Stamped);
-            port_.close();
+            closePort();
         }
         break;
     case ExchangeResult::NoReply:
@@ -109,13 +118,11 @@ void DeviceLink::monitorLink(const std::string& portSelectorText,
         log_.logLine(" Авария, закрыт  " + portSelectorText, LogMode::Stamped);
         boxes_.show("Ошибка", "При обмене возникла ошибка.\nПорт принудительно закрыт.", MessageIcon::Error,
                     MessageButtons::Ok);
-        port_.close();
+        closePort();
         break;
     }
 }
 
-void DeviceLink::shutdown() {
-    if (port_.isOpen()) port_.close();
-}
+void DeviceLink::shutdown() { closePort(); }
 
 }  // namespace zave

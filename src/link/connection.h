@@ -28,11 +28,15 @@ public:
     void shutdown();
 
 private:
+    void closePort();
     SerialPort& port_;
     ExchangeEngine& engine_;
     LogSink& log_;
     MessageBoxes& boxes_;
     EventPump& pump_;
+    // A greeting succeeded and no close followed. The port itself may have
+    // gone meanwhile (adapter unplugged); the next monitor step reports that.
+    bool established_ = false;
 };
 
 }  // namespace zave

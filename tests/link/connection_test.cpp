@@ -236,6 +236,21 @@ TEST_F(ConnectionTest, DeviceGoneWhileConnected) {
     EXPECT_EQ(log_.lines.size(), 1u);
 }
 
+TEST_F(ConnectionTest, DeviceGoneFirstSeenByAnotherExchangeIsStillReported) {
+    startSim();
+    connect();
+    sim_->kill();
+    // The simulation command of the same tick finds the port gone first.
+    EXPECT_NE(engine_.sendCommand(Simulate, {204, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}), ExchangeResult::Ok);
+    EXPECT_FALSE(link_.isOpen());
+    EXPECT_TRUE(monitor("COM3").empty());
+    EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Авария, закрыт  COM3"}));
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(boxes_.shown[0].text, "Самопроизвольно закрылся порт");
+    EXPECT_TRUE(monitor().empty());
+    EXPECT_EQ(log_.lines.size(), 1u) << "reported once";
+}
+
 TEST_F(ConnectionTest, BrokenLinkInTheMonitorDialogIsAPortThatClosed) {
     // Every status reply reports a damaged EEPROM, so the greeting could not
     // pass; an open link is nothing but the open port, so open it directly.
