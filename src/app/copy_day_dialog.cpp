@@ -1,6 +1,7 @@
 #include "app/copy_day_dialog.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -23,6 +24,16 @@ QListWidget* dayList(QWidget* parent, const char* name, QAbstractItemView::Selec
     list->clearSelection();
     list->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
     return list;
+}
+
+// The hint has a fixed width; with a larger system font it would be cut
+// off, so the font is made smaller until the whole text fits.
+void shrinkToFit(QLabel* label) {
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > label->width() && font.pointSizeF() > 6.0) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        label->setFont(font);
+    }
 }
 
 }  // namespace
@@ -51,6 +62,7 @@ CopyDayDialog::CopyDayDialog(QWidget* owner)
     auto* hint = new QLabel(QString::fromUtf8("Для выбора нескольких пунктов,удерживайте CTRL"), this);
     hint->setObjectName("copyHint");
     hint->setGeometry(45, 120, 267, 20);
+    shrinkToFit(hint);
 
     auto* copy = new QPushButton(QString::fromUtf8("Копировать"), this);
     copy->setObjectName("copyButton");
@@ -61,6 +73,9 @@ CopyDayDialog::CopyDayDialog(QWidget* owner)
     cancel->setObjectName("copyCancelButton");
     cancel->setGeometry(270, 150, 80, 25);
     connect(cancel, &QPushButton::clicked, this, &CopyDayDialog::cancelRequested);
+
+    // The focus starts on "Копировать", so that neither list marks a current day.
+    copy->setFocus();
 
 }
 

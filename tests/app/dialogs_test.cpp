@@ -304,6 +304,8 @@ TEST_F(WindowTest, CopyDayDialogOpensWithNothingSelected) {
         SCOPED_TRACE(name);
         auto* list = child<QListWidget>(dialog.get(), name);
         ASSERT_TRUE(list);
+        EXPECT_EQ(list->currentRow(), -1) << "no day is marked when the dialog opens";
+        // Even a list that takes the focus selects nothing.
         list->setFocus();
         QApplication::processEvents();
         EXPECT_TRUE(list->selectedItems().isEmpty());
@@ -311,6 +313,11 @@ TEST_F(WindowTest, CopyDayDialogOpensWithNothingSelected) {
     }
     EXPECT_EQ(dialog->selectedSource(), 0);
     EXPECT_TRUE(dialog->selectedTargets().empty());
+
+    // The hint is shown whole within its fixed width.
+    auto* hint = child<QLabel>(dialog.get(), "copyHint");
+    ASSERT_TRUE(hint);
+    EXPECT_LE(hint->fontMetrics().horizontalAdvance(hint->text()), hint->width());
 }
 
 TEST_F(WindowTest, CopyDayDialogSelectionsByMouse) {
