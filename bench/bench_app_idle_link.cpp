@@ -4,6 +4,7 @@
 // offscreen platform, clicks "Установить связь" and lets the event loop run
 // the 300 ms status polling for 30 s (ZAVE_BENCH_SECONDS to change).
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
@@ -76,13 +77,14 @@ int main(int argc, char** argv) {
         } else {
             const double cpu0 = cpuSeconds();
             const auto wall0 = std::chrono::steady_clock::now();
-            QTimer::singleShot(static_cast<int>(seconds * 1000), &app, &QCoreApplication::quit);
+            QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [] { QCoreApplication::exit(0); });
             QApplication::exec();
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
             const double cpu = cpuSeconds() - cpu0;
             std::printf("idle link polling: %.1f s wall, %.3f s CPU = %.2f %% of one core (goal <= 1 %%)\n", wall, cpu,
                         100.0 * cpu / wall);
-            std::printf("link still open: %s\n", window.linkPortOpen() ? "yes" : "no");
+            std::printf("link still open: %s; device date shown: %s\n", window.linkPortOpen() ? "yes" : "no",
+                        window.findChild<QLineEdit*>("deviceDateField")->text().toUtf8().constData());
             std::printf("resident memory: %.1f MiB now, %.1f MiB peak (goal <= 60 MiB)\n", statusKiB("VmRSS:") / 1024.0,
                         statusKiB("VmHWM:") / 1024.0);
         }

@@ -6,7 +6,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 out="$root/build/main"
-"$root/scripts/build.sh" "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAVE_BUILD_TESTS=OFF -DZAVE_BUILD_BENCH=OFF
+# The same build tree as the tests use; only the program and the simulator are built here.
+cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out" -j "$(nproc)" --target zave zave-devsim
 
 state="${XDG_STATE_HOME:-$HOME/.local/state}/zave"
 mkdir -p "$state"
@@ -27,7 +29,7 @@ else
   app=$!
   sleep 3
   shot="$root/build/zave-main-window.png"
-  wid="$(DISPLAY="$display" xwininfo -root -tree | awk '/"Orvatone Zave/ {print $1; exit}')"
+  wid="$(DISPLAY="$display" xwininfo -root -tree | awk '/"Orvatone Zave \(/ {print $1; exit}')"
   if [ -n "$wid" ]; then
     DISPLAY="$display" xwd -silent -id "$wid" -frame | convert xwd:- "$shot"
   else

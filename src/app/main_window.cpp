@@ -144,7 +144,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
     shell_ = services.shell ? services.shell : ownShell_.get();
     catalog_ = services.catalog ? services.catalog : ownCatalog_.get();
     clock_ = services.clock ? services.clock : ownClock_.get();
-    quit_ = services.quit ? services.quit : [] { QCoreApplication::quit(); };
+    quit_ = services.quit ? services.quit : [] { QCoreApplication::exit(0); };
     port_ = services.port ? std::move(services.port) : zave::makeSystemSerialPort();
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
