@@ -1,5 +1,7 @@
 #include "device/volume.h"
 
+#include "schedule/number_rule.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -69,14 +71,7 @@ namespace {
 // with an optional fraction, an optional exponent. No number reads as 0.
 // Magnitudes beyond the float range give an infinity, tiny ones zero.
 float leadingDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    auto [i, negative] = skipBlanksAndSign(text);
     const size_t numberStart = i;
 
     // Mantissa; remember where its first non-zero digit stands relative to

@@ -4,7 +4,7 @@
 
 namespace zave {
 
-int32_t readInteger(std::string_view text) {
+NumberStart skipBlanksAndSign(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = false;
@@ -12,6 +12,11 @@ int32_t readInteger(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
+    return {i, negative};
+}
+
+int32_t readInteger(std::string_view text) {
+    auto [i, negative] = skipBlanksAndSign(text);
     // Accumulate as a negative number so that INT32_MIN itself fits.
     constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
