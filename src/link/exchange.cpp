@@ -7,6 +7,10 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#if defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 namespace zave {
 
@@ -37,6 +41,23 @@ constexpr std::string_view kQueryOsText =
 constexpr std::string_view kQueryOlText =
     "Повреждена EEPROM внешняя\nПовтор операции, нажмите “ДА”\nПропустить ошибку, нажмите “НЕТ”\n"
     "Разрыв связи, нажмите “ОТМЕНА”\n";
+
+// The sender should write as soon as it exists. A new thread on Linux is often
+// queued on another core behind a task that keeps its time slice, which on a
+// busy machine holds the frame back by a few milliseconds; the core of the
+// calling thread, which is about to block waiting, is free for it at once.
+void runOnCallersCore(std::thread& worker) {
+#if defined(__linux__)
+    const int cpu = ::sched_getcpu();
+    if (cpu < 0 || cpu >= CPU_SETSIZE) return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    (void)::pthread_setaffinity_np(worker.native_handle(), sizeof set, &set);
+#else
+    (void)worker;
+#endif
+}
 
 }  // namespace
 
@@ -209,6 +230,7 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
     std::thread sender, receiver;
     try {
         sender = std::thread(transmitFrame, shared);
+        runOnCallersCore(sender);
         receiver = std::thread(receiveReply, shared);
     } catch (const std::system_error&) {
         // No thread to be had: whatever started is abandoned like a worker
