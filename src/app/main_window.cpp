@@ -409,10 +409,14 @@ void MainWindow::connectControls() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
+    // A disabled window (a dialog or an exchange is in progress) takes no close request.
+    if (!isEnabled() || busy_) return;
     confirmExit();
 }
 
 MessageAnswer MainWindow::ask(const char* title, const char* text, MessageIcon icon, MessageButtons buttons) {
+    // No tick runs while the operator answers a box of a command.
+    BusyGuard busy(busy_);
     return boxes_->show(title, text, icon, buttons);
 }
 
@@ -592,7 +596,11 @@ void MainWindow::openDocument() {
     if (ask("Чтение файла", "Загруженная программа полностью заменит текущую!\nПродолжить?", MessageIcon::Warning,
             MessageButtons::YesNo) != MessageAnswer::Yes)
         return;
-    std::optional<QString> path = fileDialogs_->openFile();
+    std::optional<QString> path;
+    {
+        BusyGuard busy(busy_);
+        path = fileDialogs_->openFile();
+    }
     if (!path) return;
     switch (zave::readDocumentFile(utf8(*path), doc_)) {
     case zave::DocumentReadStatus::Ok: break;
@@ -611,11 +619,16 @@ void MainWindow::openDocument() {
 
 void MainWindow::saveDocument() {
     for (;;) {
-        std::optional<QString> chosen = fileDialogs_->saveFile();
+        std::optional<QString> chosen;
+        {
+            BusyGuard busy(busy_);
+            chosen = fileDialogs_->saveFile();
+        }
         if (!chosen) return;
         const std::string path = zave::withDocumentExtension(utf8(*chosen));
         if (QFileInfo::exists(QString::fromStdString(path))) {
             const std::string question = std::string(zave::filePart(path)) + " уже существует.\nЗаменить?";
+            BusyGuard busy(busy_);
             if (boxes_->show("Подтвердить сохранение", question, MessageIcon::Warning, MessageButtons::YesNo) !=
                 MessageAnswer::Yes)
                 continue;

@@ -298,3 +298,40 @@ TEST_F(AppTest, ComputerDateFieldFollowsTheClockOnEveryTick) {
     window->statusTick();
     EXPECT_EQ(find<QLineEdit>("computerDateField")->text(), QString::fromUtf8("Ср. 29.02.2040  23:59:59"));
 }
+
+TEST_F(AppTest, ACloseRequestWhileTheWindowIsDisabledAsksNothing) {
+    window->runCommand(CommandId::About);
+    ASSERT_FALSE(window->isEnabled());
+    window->close();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(quitCalls, 0);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(AppTest, NoTickRunsWhileACommandWaitsForItsBox) {
+    // The box of New is answered only after a tick was tried meanwhile.
+    struct TickingBoxes : zave::MessageBoxes {
+        MainWindow* window = nullptr;
+        zave::testing::FakeClock* clock = nullptr;
+        zave::MessageAnswer show(std::string_view, std::string_view, zave::MessageIcon, zave::MessageButtons) override {
+            clock->time = {2031, 1, 2, 3, 4, 5, 4};
+            window->statusTick();
+            return zave::MessageAnswer::No;
+        }
+    } ticking;
+    clock.time = {2026, 12, 7, 9, 5, 3, 1};
+    window->statusTick();
+    MainWindowServices s;
+    s.boxes = &ticking;
+    s.fileDialogs = &files;
+    s.shell = &shell;
+    s.catalog = &catalog;
+    s.clock = &clock;
+    s.quit = [this] { ++quitCalls; };
+    MainWindow other(std::move(s));
+    ticking.window = &other;
+    ticking.clock = &clock;
+    other.statusTick();
+    other.runCommand(CommandId::New);
+    EXPECT_EQ(other.findChild<QLineEdit*>("computerDateField")->text(), QString::fromUtf8("Пн. 07.12.2026  09:05:03"));
+}
