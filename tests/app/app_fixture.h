@@ -62,16 +62,22 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void makeWindow(std::unique_ptr<zave::SerialPort> port = nullptr) {
-        window.reset();
+    // The fakes of this fixture as the window's services.
+    MainWindowServices fakeServices() {
         MainWindowServices s;
         s.boxes = &boxes;
         s.fileDialogs = &files;
         s.shell = &shell;
         s.catalog = &catalog;
         s.clock = &clock;
-        s.port = std::move(port);
         s.quit = [this] { ++quitCalls; };
+        return s;
+    }
+
+    void makeWindow(std::unique_ptr<zave::SerialPort> port = nullptr) {
+        window.reset();
+        MainWindowServices s = fakeServices();
+        s.port = std::move(port);
         window = std::make_unique<MainWindow>(std::move(s));
         window->show();
         QApplication::processEvents();

@@ -321,13 +321,8 @@ TEST_F(AppTest, NoTickRunsWhileACommandWaitsForItsBox) {
     } ticking;
     clock.time = {2026, 12, 7, 9, 5, 3, 1};
     window->statusTick();
-    MainWindowServices s;
+    MainWindowServices s = fakeServices();
     s.boxes = &ticking;
-    s.fileDialogs = &files;
-    s.shell = &shell;
-    s.catalog = &catalog;
-    s.clock = &clock;
-    s.quit = [this] { ++quitCalls; };
     MainWindow other(std::move(s));
     ticking.window = &other;
     ticking.clock = &clock;
