@@ -3,5 +3,12 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
-cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  # Paths below the checkout are hashed relative to it, so every checkout
+  # (and every build tree of the same layout) shares one compiler cache.
+  export CCACHE_BASEDIR="$root"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"

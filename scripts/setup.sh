@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
   xvfb xauth x11-apps x11-utils imagemagick
-  fonts-dejavu-core
+  fonts-dejavu-core ccache
 )
 
 missing=()
