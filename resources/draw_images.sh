@@ -6,6 +6,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-c++ -std=c++20 -O1 -fPIC "$root/tools/draw_images/draw_images.cpp" -o "$work/draw_images" \
+c++ -std=c++20 -O1 -fPIC "$root/tools/draw_images/draw_images.cpp" "$root/tools/draw_images/app_icon.cpp" -o "$work/draw_images" \
     $(pkg-config --cflags --libs Qt6Gui)
 "$work/draw_images" "$here/images"

@@ -1,6 +1,8 @@
 // Draws the program's embedded pictures (ids 0..10) into PNG files.
 // Run once by resources/draw_images.sh; the PNG files it writes are committed
 // under resources/images and compiled into the program from resources.qrc.
+// With --app-icon it draws the application icon into an icon-theme folder
+// instead; the build does that for the installed program.
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -10,6 +12,9 @@
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+
+#include "app_icon.h"
 
 namespace {
 
@@ -315,18 +320,44 @@ QImage iconExit() {
     return img;
 }
 
+// Writes DIR/NxN/apps/NAME.png for every size of the application icon.
+bool drawAppIconTheme(const QDir& theme, const char* name) {
+    bool ok = true;
+    for (int size : kAppIconSizes) {
+        const QString sub = QString("%1x%1/apps").arg(size);
+        if (!QDir().mkpath(theme.filePath(sub))) {
+            std::fprintf(stderr, "cannot create %s\n", qPrintable(theme.filePath(sub)));
+            ok = false;
+            continue;
+        }
+        const QString file = sub + "/" + QString::fromLocal8Bit(name) + ".png";
+        ok = save(drawAppIcon(size), true, theme, file.toLocal8Bit().constData()) && ok;
+    }
+    return ok;
+}
+
+bool makeDir(const QDir& dir) {
+    if (dir.exists() || QDir().mkpath(dir.path())) return true;
+    std::fprintf(stderr, "cannot create %s\n", qPrintable(dir.path()));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--app-icon") == 0) {
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        return makeDir(theme) && drawAppIconTheme(theme, argv[3]) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s <output directory>\n"
+                     "       %s --app-icon <icon theme directory> <icon name>\n",
+                     argv[0], argv[0]);
         return 2;
     }
     QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.exists() && !QDir().mkpath(dir.path())) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
-        return 1;
-    }
+    if (!makeDir(dir)) return 1;
     struct Item {
         const char* name;
         QImage (*draw)();
