@@ -108,11 +108,12 @@ QT_QPA_PLATFORM=offscreen timeout 10 "$usr/bin/zave" >"$scratch/offscreen.log" 2
 
 # Under Xvfb: the main window is mapped, and it carries the icon that Qt found
 # in the unpacked icon theme under the desktop id, and the entry's WM class.
-display=":$((200 + RANDOM % 300))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
 xvfb=$!
-for _ in $(seq 120); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.5; done
-xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+for _ in $(seq 120); do [ -s "$scratch/display" ] && break; sleep 0.5; done
+[ -s "$scratch/display" ] || fail "Xvfb did not start"
+display=":$(head -1 "$scratch/display")"
 DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$usr/share:/usr/share" \
   "$usr/bin/zave" >"$scratch/xcb.log" 2>&1 &
 app=$!

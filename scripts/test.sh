@@ -2,7 +2,7 @@
 # Set-up, then every test: the full build with the widget tests, the core under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the core (its exchange
 # workers above all) under ThreadSanitizer, and the core cross-compiled for
-# Windows.
+# Windows; last, the Debian package built from the full build and checked.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
