@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
 #include "schedule/document.h"
 
 namespace {

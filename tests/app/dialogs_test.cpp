@@ -29,7 +29,11 @@
 #include "app/about_window.h"
 #include "app/copy_day_dialog.h"
 #include "app/progress_window.h"
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
+#include "app/file_dialogs.h"
+#include "app/qt_event_pump.h"
+#include "app/qt_message_boxes.h"
+#include "app/qt_progress_ui.h"
 #include "schedule/document.h"
 
 namespace {
