@@ -1,7 +1,7 @@
 // Orvatone Zave: configuration tool for a scheduled speech and sound announcer.
 #include <QApplication>
-#include <QFont>
 
+#include "app/look_and_language.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {
@@ -9,11 +9,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Orvatone Zave");
     // The program ends only through the exit confirmation.
     QApplication::setQuitOnLastWindowClosed(false);
-    // The window's fixed layout is drawn for the small dialog font of the
-    // Windows desktop; desktops on Linux default to a larger one.
-    QFont font = QApplication::font();
-    font.setPixelSize(10);
-    QApplication::setFont(font);
+    applyLookAndLanguage(app);
     MainWindow window;
     window.show();
     return QApplication::exec();

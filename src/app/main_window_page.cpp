@@ -8,11 +8,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimeEdit>
 
 #include "app/clickable_picture.h"
 #include "app/embedded_images.h"
 #include "app/main_window.h"
+#include "app/slot_time_picker.h"
 #include "app/text_conversion.h"
 #include "link/port_names.h"
 
@@ -57,6 +57,8 @@ void MainWindow::buildPage() {
     logView_->setLineWrapMode(QPlainTextEdit::NoWrap);
     logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab and Shift+Tab move between the controls here too.
+    logView_->setTabChangesFocus(true);
     writeProgramButton_ = button("Запись программы", 195, 95, 130, 20, "writeProgramButton");
     readProgramButton_ = button("Чтение программы ", 195, 125, 130, 20, "readProgramButton");
     disconnectButton_ = button("Разорвать связь", 195, 165, 130, 20, "disconnectButton");
@@ -88,12 +90,10 @@ void MainWindow::buildPage() {
         slotEnabledBox_[i] = new QCheckBox(QString::fromUtf8("Включен"), p);
         place(slotEnabledBox_[i], boxX, y + 5, 69, 15);
         slotEnabledBox_[i]->setObjectName("slotEnabledBox" + k);
-        slotTimePicker_[i] = new QTimeEdit(QTime::currentTime(), p);
+        slotTimePicker_[i] = new SlotTimePicker(p);
+        slotTimePicker_[i]->setTime(QTime::currentTime());
         place(slotTimePicker_[i], pickerX, y, 52, 20);
         slotTimePicker_[i]->setObjectName("slotTimePicker" + k);
-        slotTimePicker_[i]->setDisplayFormat("HH:mm");
-        slotTimePicker_[i]->setCalendarPopup(false);
-        slotTimePicker_[i]->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
         slotVolumeField_[i] = new QLineEdit(p);
         place(slotVolumeField_[i], fieldX, y, 40, 20);
         slotVolumeField_[i]->setObjectName("slotVolumeField" + k);

@@ -4,8 +4,7 @@
 #include "link/host.h"
 
 // Processes the pending events once, dropping them as PendingEventFilter
-// does, so that the window
-// repaints (the "Ждите!!!" line of connect).
+// does, so that the window repaints (the "Ждите!!!" line of connect).
 class QtEventPump final : public zave::EventPump {
 public:
     void dropPendingEvents(int maxEvents) override;
