@@ -35,8 +35,12 @@
 #include "app/qt_message_boxes.h"
 #include "app/qt_progress_ui.h"
 #include "schedule/document.h"
+#include "modal_answerers.h"
 
 namespace {
+
+using apptest::BoxAnswerer;
+using apptest::DialogAnswerer;
 
 QString u(const char* s) { return QString::fromUtf8(s); }
 
@@ -709,25 +713,6 @@ TEST_F(WindowTest, EventPumpDropsInputAndTicksButRepaints) {
 
 // ---- Message boxes
 
-// Answers the next modal message box from inside its own event loop.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(std::function<void(QMessageBox*)> act) : act_(std::move(act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
-            timer_.stop();
-            act_(box);
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-    std::function<void(QMessageBox*)> act_;
-};
-
 TEST_F(WindowTest, MessageBoxesShowRussianButtonsAndReturnTheChoice) {
     struct Case {
         zave::MessageButtons buttons;
@@ -793,24 +778,6 @@ TEST_F(WindowTest, MessageBoxesShowRussianButtonsAndReturnTheChoice) {
 }
 
 // ---- File dialogs
-
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(std::function<void(QFileDialog*)> act) : act_(std::move(act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible()) return;
-            timer_.stop();
-            act_(dialog);
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-    std::function<void(QFileDialog*)> act_;
-};
 
 TEST_F(WindowTest, FileDialogsForDocuments) {
     QTemporaryDir dir;
