@@ -88,18 +88,25 @@ TEST_F(AppTest, TheCopyDayHintShrinksAnyLargerFontUntilItFits) {
     struct Row {
         const char* what;
         QFont font;
+        bool tooWide;  // the hint at this font is wider than its label
     };
     QFont pixels("DejaVu Sans");
     pixels.setPixelSize(14);
     QFont points("DejaVu Sans");
     points.setPointSizeF(12);
-    for (const Row& row : {Row{"the program's own", QApplication::font()}, Row{"14 px", pixels}, Row{"12 pt", points}}) {
+    // The font of the desktop the dialog opens on, put back afterwards.
+    struct FontGuard {
+        QFont saved = QApplication::font();
+        ~FontGuard() { QApplication::setFont(saved); }
+    } guard;
+    for (const Row& row : {Row{"the program's own", guard.saved, false}, Row{"14 px", pixels, true},
+                           Row{"12 pt", points, true}}) {
         SCOPED_TRACE(row.what);
-        QWidget owner;
-        owner.setFont(row.font);
-        CopyDayDialog dialog(&owner);
+        QApplication::setFont(row.font);
+        CopyDayDialog dialog(window.get());
         auto* hint = dialog.findChild<QLabel*>("copyHint");
         ASSERT_NE(hint, nullptr);
+        EXPECT_EQ(QFontMetrics(row.font).horizontalAdvance(hint->text()) > hint->width(), row.tooWide);
         EXPECT_LE(hint->fontMetrics().horizontalAdvance(hint->text()), hint->contentsRect().width());
         EXPECT_EQ(hint->text(), u("Для выбора нескольких пунктов,удерживайте CTRL"));
     }
