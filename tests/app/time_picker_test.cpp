@@ -81,6 +81,7 @@ TEST_F(TimePickerTest, TheWaysAnOperatorTypesATime) {
         {"one digit that can only be an hour", 0, "9", 9, 12},
         {"the last minute of the day", 0, "2359", 23, 59},
         {"minutes alone", 1, "05", 4, 5},
+        {"one digit of minutes, kept when the picker is left", 0, "9:5\t", 9, 5},
         {"a second click on the hours types over them", 0, "18", 18, 12},
     };
     clickBox(enabledBox(6));
