@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-dejavu-core ccache
   dpkg-dev file lintian appstream desktop-file-utils qt6-qpa-plugins
+  fonts-dejavu-extra qt6-translations-l10n
 )
 
 missing=()

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
 #include "schedule/document.h"
 
 namespace {
@@ -26,14 +26,22 @@ QListWidget* dayList(QWidget* parent, const char* name, QAbstractItemView::Selec
     return list;
 }
 
-// The hint has a fixed width; with a larger system font it would be cut
-// off, so the font is made smaller until the whole text fits.
+// The hint has a fixed width; with a larger font it would be cut off, so the
+// font is made smaller until the whole text fits. A font sized in pixels has
+// no point size (-1), so it shrinks by pixels.
 void shrinkToFit(QLabel* label) {
     QFont font = label->font();
-    while (QFontMetrics(font).horizontalAdvance(label->text()) > label->width() && font.pointSizeF() > 6.0) {
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-        label->setFont(font);
+    const int room = label->contentsRect().width();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > room) {
+        if (font.pixelSize() > 0) {
+            if (font.pixelSize() <= 8) break;
+            font.setPixelSize(font.pixelSize() - 1);
+        } else {
+            if (font.pointSizeF() <= 6.0) break;
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        }
     }
+    if (font != label->font()) label->setFont(font);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Orvatone Zave: configuration tool for a scheduled speech and sound announcer.
 #include <QApplication>
-#include <QFont>
 #include <QIcon>
 
+#include "app/look_and_language.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {
@@ -13,11 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(ZAVE_APP_ID));
     // The program ends only through the exit confirmation.
     QApplication::setQuitOnLastWindowClosed(false);
-    // The window's fixed layout is drawn for the small dialog font of the
-    // Windows desktop; desktops on Linux default to a larger one.
-    QFont font = QApplication::font();
-    font.setPixelSize(10);
-    QApplication::setFont(font);
+    applyLookAndLanguage(app);
     MainWindow window;
     window.show();
     return QApplication::exec();

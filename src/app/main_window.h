@@ -185,19 +185,3 @@ private:
     QCheckBox* soundDisabledBox_ = nullptr;
     QCheckBox* simulationBox_ = nullptr;
 };
-
-// A picture that reports clicks (the two error indicators).
-class ClickablePicture : public QWidget {
-    Q_OBJECT
-public:
-    explicit ClickablePicture(const QPixmap& pixmap, QWidget* parent = nullptr);
-Q_SIGNALS:
-    void clicked();
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-
-private:
-    QPixmap pixmap_;
-};

@@ -14,7 +14,8 @@
 
 #include "app/desktop_shell.h"
 #include "app/main_window.h"
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
+#include "app/file_dialogs.h"
 #include "link/discovery.h"
 #include "support/fakes.h"
 

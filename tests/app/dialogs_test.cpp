@@ -29,10 +29,18 @@
 #include "app/about_window.h"
 #include "app/copy_day_dialog.h"
 #include "app/progress_window.h"
-#include "app/qt_hooks.h"
+#include "app/embedded_images.h"
+#include "app/file_dialogs.h"
+#include "app/qt_event_pump.h"
+#include "app/qt_message_boxes.h"
+#include "app/qt_progress_ui.h"
 #include "schedule/document.h"
+#include "modal_answerers.h"
 
 namespace {
+
+using apptest::BoxAnswerer;
+using apptest::DialogAnswerer;
 
 QString u(const char* s) { return QString::fromUtf8(s); }
 
@@ -705,25 +713,6 @@ TEST_F(WindowTest, EventPumpDropsInputAndTicksButRepaints) {
 
 // ---- Message boxes
 
-// Answers the next modal message box from inside its own event loop.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(std::function<void(QMessageBox*)> act) : act_(std::move(act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible()) return;
-            timer_.stop();
-            act_(box);
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-    std::function<void(QMessageBox*)> act_;
-};
-
 TEST_F(WindowTest, MessageBoxesShowRussianButtonsAndReturnTheChoice) {
     struct Case {
         zave::MessageButtons buttons;
@@ -789,24 +778,6 @@ TEST_F(WindowTest, MessageBoxesShowRussianButtonsAndReturnTheChoice) {
 }
 
 // ---- File dialogs
-
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(std::function<void(QFileDialog*)> act) : act_(std::move(act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible()) return;
-            timer_.stop();
-            act_(dialog);
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-    std::function<void(QFileDialog*)> act_;
-};
 
 TEST_F(WindowTest, FileDialogsForDocuments) {
     QTemporaryDir dir;

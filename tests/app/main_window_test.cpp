@@ -5,6 +5,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QToolBar>
 
@@ -329,4 +331,32 @@ TEST_F(AppTest, NoTickRunsWhileACommandWaitsForItsBox) {
     other.statusTick();
     other.runCommand(CommandId::New);
     EXPECT_EQ(other.findChild<QLineEdit*>("computerDateField")->text(), QString::fromUtf8("Пн. 07.12.2026  09:05:03"));
+}
+
+TEST_F(AppTest, ACheckBoxTakesAClickAnywhereInItsArea) {
+    // The whole tabled area of a check box is its click area, also to the
+    // right of a short caption.
+    auto* simulation = find<QCheckBox>("simulationBox");
+    auto* soundOff = find<QCheckBox>("soundDisabledBox");
+    EXPECT_EQ(simulation->size(), QSize(214, 15));
+    EXPECT_EQ(soundOff->size(), simulation->size());
+    for (QCheckBox* box : window->findChildren<QCheckBox*>()) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.rect = box->rect();
+        option.text = box->text();
+        EXPECT_EQ(box->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, box), box->rect());
+    }
+    // Clicks near the right edge.
+    for (int k : {1, 7, 12}) {
+        SCOPED_TRACE(k);
+        QTest::mouseClick(enabledBox(k), Qt::LeftButton, {}, QPoint(enabledBox(k)->width() - 2, 7));
+        EXPECT_TRUE(enabledBox(k)->isChecked());
+        EXPECT_EQ(window->document().slot(1, k).enabled, 1);
+        EXPECT_TRUE(picker(k)->isEnabled());
+    }
+    simulation->setEnabled(true);  // as while a device is connected
+    QTest::mouseClick(simulation, Qt::LeftButton, {}, QPoint(simulation->width() - 3, 7));
+    EXPECT_TRUE(simulation->isChecked());
 }

@@ -1,0 +1,74 @@
+// The document commands of the main window: New, Open and Save.
+#include <QComboBox>
+#include <QFileInfo>
+
+#include "app/busy_guard.h"
+#include "app/file_dialogs.h"
+#include "app/main_window.h"
+#include "app/text_conversion.h"
+#include "schedule/file_name.h"
+#include "schedule/ptm_codec.h"
+
+using zave::MessageAnswer;
+using zave::MessageButtons;
+using zave::MessageIcon;
+
+void MainWindow::newDocument() {
+    if (ask("Создать", "Созданная  программа полностью заменит текущую!\nПродолжить?", MessageIcon::Warning,
+            MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    zave::resetDocument(doc_);
+    showSoundSettings();
+    daySelector_->setCurrentIndex(doc_.currentDay - 1);
+    refreshEditor();
+}
+
+void MainWindow::openDocument() {
+    if (ask("Чтение файла", "Загруженная программа полностью заменит текущую!\nПродолжить?", MessageIcon::Warning,
+            MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    std::optional<QString> path;
+    {
+        BusyGuard busy(busy_);
+        path = fileDialogs_->openFile();
+    }
+    if (!path) return;
+    switch (zave::readDocumentFile(utf8(*path), doc_)) {
+    case zave::DocumentReadStatus::Ok: break;
+    case zave::DocumentReadStatus::OpenFailed:
+        ask("Ошибка", "При чтении произошла ошибка.\nФайл открыть не удалось.\n\n", MessageIcon::Warning,
+            MessageButtons::Ok);
+        break;
+    case zave::DocumentReadStatus::BadFormat:
+        ask("Ошибка", "Формат файла не поддерживается", MessageIcon::Warning, MessageButtons::Ok);
+        break;
+    }
+    showSoundSettings();
+    daySelector_->setCurrentIndex(doc_.currentDay - 1);
+    refreshEditor();
+}
+
+void MainWindow::saveDocument() {
+    for (;;) {
+        std::optional<QString> chosen;
+        {
+            BusyGuard busy(busy_);
+            chosen = fileDialogs_->saveFile();
+        }
+        if (!chosen) return;
+        const std::string path = zave::withDocumentExtension(utf8(*chosen));
+        if (QFileInfo::exists(QString::fromStdString(path))) {
+            const std::string question = std::string(zave::filePart(path)) + " уже существует.\nЗаменить?";
+            BusyGuard busy(busy_);
+            if (boxes_->show("Подтвердить сохранение", question, MessageIcon::Warning, MessageButtons::YesNo) !=
+                MessageAnswer::Yes)
+                continue;
+        }
+        // The file takes the day shown and the sound settings as the controls hold them.
+        doc_.currentDay = daySelector_->currentIndex() + 1;
+        if (!zave::writeDocumentFile(path, doc_))
+            ask("Ошибка", "При записи произошла ошибка.\nФайл сохранить не удалось.\n", MessageIcon::Warning,
+                MessageButtons::Ok);
+        return;
+    }
+}
