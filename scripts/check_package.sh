@@ -31,7 +31,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "control version is '$(field Version)'"
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
 depends="$(field Depends)"
-for dep in libqt6widgets6 libc6 fonts-dejavu-core qt6-translations-l10n qt6-qpa-plugins; do
+for dep in libqt6widgets6 libc6 fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n qt6-qpa-plugins; do
   grep -Eq "(^|[ ,|])$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 
