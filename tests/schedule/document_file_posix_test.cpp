@@ -1,5 +1,6 @@
 // File identity and safety on POSIX systems: owners, permissions, links,
 // read-only folders and files, pipes, and failures half way.
+#ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -318,3 +319,4 @@ TEST_F(PosixFileTest, AVanishedFolderIsReportedAndNothingIsCreated) {
 
 }  // namespace
 }  // namespace zave
+#endif
