@@ -136,10 +136,13 @@ bool fill(Handle& h, std::span<const uint8_t> bytes) {
 
 enum class Outcome { Done, Failed, NotHere };
 
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
+
 // A new file beside the target that then takes its place: ReplaceFileW keeps
 // the old file's attributes, security, creation time and streams; a file
 // that did not exist is moved into place without replacing anything.
-Outcome replaceWithNew(const std::string& path, const std::wstring& target, bool existing,
+Outcome replaceWithNew(const std::string& path, const std::wstring& target, DWORD oldAttributes, bool existing,
                        std::span<const uint8_t> bytes) {
     for (int attempts = 0; attempts < 100; ++attempts) {
         const std::wstring temp = widePath(siblingName(path, ".tmp"));
@@ -149,6 +152,7 @@ Outcome replaceWithNew(const std::string& path, const std::wstring& target, bool
         if (made == NewFile::Refused) return existing ? Outcome::NotHere : Outcome::Failed;
         if (made != NewFile::Written) return Outcome::Failed;
         if (!fill(h, bytes) || injectedFailure("rename")) {
+            h.close();
             DeleteFileW(temp.c_str());
             return Outcome::Failed;
         }
@@ -156,6 +160,13 @@ Outcome replaceWithNew(const std::string& path, const std::wstring& target, bool
             if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Outcome::Done;
             DeleteFileW(temp.c_str());
             return Outcome::Failed;
+        }
+        // The new file carries the old one's attributes from the start (not
+        // every implementation of ReplaceFileW takes them over).
+        const DWORD kept = oldAttributes & kKeptAttributes;
+        if (!SetFileAttributesW(temp.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
+            DeleteFileW(temp.c_str());
+            return Outcome::NotHere;
         }
         if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr))
@@ -193,7 +204,7 @@ bool saveFile(const std::string& path, std::span<const uint8_t> bytes) {
     WIN32_FILE_ATTRIBUTE_DATA old{};
     if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &old)) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;  // a vanished folder among others
-        return replaceWithNew(path, target, false, bytes) == Outcome::Done;
+        return replaceWithNew(path, target, 0, false, bytes) == Outcome::Done;
     }
     if (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY))
         return false;
@@ -209,7 +220,7 @@ bool saveFile(const std::string& path, std::span<const uint8_t> bytes) {
         links = info.nNumberOfLinks;
     }
     if (links <= 1) {
-        const Outcome replaced = replaceWithNew(path, target, true, bytes);
+        const Outcome replaced = replaceWithNew(path, target, old.dwFileAttributes, true, bytes);
         if (replaced != Outcome::NotHere) return replaced == Outcome::Done;
     }
     const Handle h(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "schedule/ptm_codec.h"
-#include "schedule/file_probe.h"
+#include "file_probe.h"
 
 namespace fs = std::filesystem;
 
