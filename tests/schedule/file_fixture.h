@@ -18,6 +18,19 @@
 
 namespace zave {
 
+// A document that differs from a new one in every field, with the bytes CR
+// and LF (13, 10) in its slot block.
+inline ScheduleDocument sampleDocument() {
+    ScheduleDocument doc;
+    for (int d = 1; d <= kDayCount; ++d)
+        for (int k = 1; k <= kSlotCount; ++k) doc.slot(d, k) = TimeSlot{k % 2, 13, 10, d * 10 + k};
+    doc.soundType = 2;
+    doc.pulseSwitchTime = "Пульс 30";
+    doc.soundDisabled = 1;
+    doc.currentDay = 3;
+    return doc;
+}
+
 class FileFixture : public ::testing::Test {
 protected:
     using Bytes = std::vector<uint8_t>;
@@ -65,16 +78,7 @@ protected:
         return b;
     }
 
-    static ScheduleDocument sample() {
-        ScheduleDocument doc;
-        for (int d = 1; d <= kDayCount; ++d)
-            for (int k = 1; k <= kSlotCount; ++k) doc.slot(d, k) = TimeSlot{k % 2, 13, 10, d * 10 + k};
-        doc.soundType = 2;
-        doc.pulseSwitchTime = "Пульс 30";
-        doc.soundDisabled = 1;
-        doc.currentDay = 3;
-        return doc;
-    }
+    static ScheduleDocument sample() { return sampleDocument(); }
 
     struct SaveRun {
         bool saved = false;

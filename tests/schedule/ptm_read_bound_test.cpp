@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "schedule/ptm_codec.h"
+#include "file_fixture.h"
 #include "file_probe.h"
 
 namespace fs = std::filesystem;
@@ -20,16 +20,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-ScheduleDocument sample() {
-    ScheduleDocument doc;
-    for (int d = 1; d <= kDayCount; ++d)
-        for (int k = 1; k <= kSlotCount; ++k) doc.slot(d, k) = TimeSlot{k % 2, 13, 10, d * 10 + k};
-    doc.soundType = 3;
-    doc.pulseSwitchTime = "25";
-    doc.soundDisabled = 1;
-    doc.currentDay = 5;
-    return doc;
-}
+ScheduleDocument sample() { return sampleDocument(); }
 
 // A source of any length whose bytes are computed, so that terabytes cost nothing.
 class GeneratedSource final : public ByteSource {
@@ -119,17 +110,8 @@ TEST(PtmReadBound, TheLargestDocumentIsReadWhole) {
 }
 
 // The same bounds on real files; sparse, so that the disk is not filled.
-class PtmReadBoundFile : public ::testing::Test {
+class PtmReadBoundFile : public FileFixture {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("zave-bound-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     // A file of the given size: head at the start, tail at the end, nothing written between.
     std::string sparse(const std::string& name, const Bytes& head, unsigned long long size, const Bytes& tail = {}) {
         const fs::path p = dir_ / name;
@@ -147,7 +129,6 @@ protected:
         }
         return p.string();
     }
-    fs::path dir_;
 };
 
 TEST_F(PtmReadBoundFile, HugeFilesAreRefusedOrReadWithinTheBound) {
