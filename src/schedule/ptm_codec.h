@@ -18,18 +18,47 @@ inline constexpr std::string_view kPtmFormatLine = "wersia 3.00 unic";
 // Longest text line kept when reading; the rest of a longer line is skipped.
 inline constexpr size_t kPtmLineLimit = 4096;
 
+// The reader decides on the format line after at most this many bytes: the
+// line and a CR LF.
+inline constexpr size_t kPtmFormatWindow = kPtmFormatLine.size() + 2;
+
+// The reader takes at most this many bytes from any file: the largest
+// document whose three text lines stay within kPtmLineLimit. What follows is
+// ignored as if the file ended there.
+inline constexpr size_t kPtmSlotBlockSize = static_cast<size_t>(kDayCount) * kSlotCount * 4;
+inline constexpr size_t kPtmReadLimit = kPtmFormatWindow + 3 * (kPtmLineLimit + 2) + kPtmSlotBlockSize + 1;
+
 // The whole file content for the document.
 std::vector<uint8_t> encodeDocument(const ScheduleDocument& doc);
 
 enum class DocumentReadStatus { Ok, OpenFailed, BadFormat };
 
-// Reads file content into doc. On BadFormat the document is left unchanged.
+// Where the reader takes its bytes from, front to back.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to max bytes into buffer: the count, 0 at the end, -1 on a read error.
+    virtual long long read(uint8_t* buffer, size_t max) = 0;
+};
+
+// Reads file content into doc. On BadFormat and OpenFailed (a read error of
+// the source) the document is left unchanged. Never asks the source for more
+// than kPtmReadLimit bytes in all, nor for more than kPtmFormatWindow before
+// the format line is accepted.
+DocumentReadStatus decodeDocument(ByteSource& source, ScheduleDocument& doc);
 DocumentReadStatus decodeDocument(std::span<const uint8_t> bytes, ScheduleDocument& doc);
 
-// File layer. Writing goes to a temporary file in the same folder that is
-// flushed and renamed over the target, so a failure never harms the old file.
+// A text line of the file as the program holds it (UTF-8), and back. Any
+// bytes without CR and LF survive the trip unchanged; a CR or LF in a text is
+// written as '?', since it would end the line early.
+std::string ptmLineText(std::string_view lineBytes);
+std::string ptmLineBytes(std::string_view text);
+
+// File layer. Saving keeps the old content whole through any failure and
+// keeps the old file's owner, group, permissions and links; see
+// document_file.h. False when the file could not be saved.
 bool writeDocumentFile(const std::string& path, const ScheduleDocument& doc);
-// Reading is bounded in memory whatever the file holds.
+// Only regular files are read, and at most kPtmReadLimit bytes of them.
 DocumentReadStatus readDocumentFile(const std::string& path, ScheduleDocument& doc);
 
 }  // namespace zave

@@ -34,17 +34,16 @@ std::string utf8Of(char32_t cp) {
     return s;
 }
 
-TEST(Cp1251, EveryByteRoundTripsExceptTheEmptyCell) {
+TEST(Cp1251, EveryByteRoundTrips) {
+    std::string all;
     for (int b = 0; b <= 0xFF; ++b) {
         const std::string byte(1, static_cast<char>(b));
         const std::string text = cp1251ToUtf8(byte);
-        if (b == 0x98) {
-            EXPECT_EQ(text, "\xEF\xBF\xBD");
-            EXPECT_EQ(utf8ToCp1251(text), "?");
-            continue;
-        }
+        EXPECT_NE(text, "\xEF\xBF\xBD") << std::hex << b;  // no byte reads as the replacement character
         EXPECT_EQ(utf8ToCp1251(text), byte) << std::hex << b;
+        all += byte;
     }
+    EXPECT_EQ(utf8ToCp1251(cp1251ToUtf8(all)), all);
 }
 
 TEST(Cp1251, KnownCharacters) {
@@ -63,6 +62,7 @@ TEST(Cp1251, KnownCharacters) {
         {"Ђ", "\x80"},
         {"ї", "\xBF"},
         {"\xC2\xA0", "\xA0"},
+        {"\xC2\x98", "\x98"},          // the code page's empty cell, as Windows reads it
         {"Сигнал №1", "\xD1\xE8\xE3\xED\xE0\xEB \xB9" "1"},
         {"Понедельник", "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA"},
         {"", ""},
@@ -136,6 +136,7 @@ TEST_F(IconvReference, BytesToText) {
 TEST_F(IconvReference, TextToBytesOverTheBasicPlane) {
     for (char32_t cp = 1; cp < 0x10000; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        if (cp == 0x98) continue;  // the empty cell: the converter has no byte for it, we keep 0x98
         const std::string text = utf8Of(cp);
         std::string expected;
         if (!convert(fromUtf8_, text, expected)) expected = "?";
