@@ -413,9 +413,14 @@ int descriptorOn(const std::string& path, int except) {
 void fillOutputQueue(int slaveFd) {
     const std::string chunk(4096, 'x');
     ::fcntl(slaveFd, F_SETFL, ::fcntl(slaveFd, F_GETFL) | O_NONBLOCK);
-    while (::write(slaveFd, chunk.data(), chunk.size()) > 0) {
-    }
-    while (::write(slaveFd, "x", 1) > 0) {
+    // The terminal moves queued output on in the background and so makes
+    // room again for a while: fill until a pause brings no more room.
+    for (int quietRounds = 0; quietRounds < 3;) {
+        bool took = false;
+        while (::write(slaveFd, chunk.data(), chunk.size()) > 0) took = true;
+        while (::write(slaveFd, "x", 1) > 0) took = true;
+        quietRounds = took ? 0 : quietRounds + 1;
+        std::this_thread::sleep_for(20ms);
     }
 }
 
