@@ -80,19 +80,35 @@ bool setNonBlockingCloseOnExec(int fd) {
     return fdfl >= 0 && ::fcntl(fd, F_SETFD, fdfl | FD_CLOEXEC) >= 0;
 }
 
+// A non-blocking pipe whose read end becomes readable when a byte is
+// written to it; both ends stay -1 when none can be had.
+void makeSignalPipe(int& readEnd, int& writeEnd) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
+        readEnd = fds[0];
+        writeEnd = fds[1];
+    } else {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+}
+
+// Writes the one byte that makes a signal pipe readable.
+void signalPipe(int writeEnd) {
+    if (writeEnd < 0) return;
+    const char one = 1;
+    ssize_t n;
+    do {
+        n = ::write(writeEnd, &one, 1);
+    } while (n < 0 && errno == EINTR);
+    // A full pipe is readable already; nothing is lost.
+}
+
 // One open descriptor of the device and what its calls share.
 struct OpenLine {
     OpenLine(int descriptor, bool exclusiveMode) : fd(descriptor), exclusive(exclusiveMode) {
-        int fds[2];
-        if (::pipe(fds) == 0) {
-            if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
-                closedRead = fds[0];
-                closedWrite = fds[1];
-            } else {
-                ::close(fds[0]);
-                ::close(fds[1]);
-            }
-        }
+        makeSignalPipe(closedRead, closedWrite);
     }
     ~OpenLine() {
         ::close(fd);
@@ -120,18 +136,7 @@ using Line = std::shared_ptr<OpenLine>;
 
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort() {
-        int fds[2];
-        if (::pipe(fds) == 0) {
-            if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
-                wakeRead_ = fds[0];
-                wakeWrite_ = fds[1];
-            } else {
-                ::close(fds[0]);
-                ::close(fds[1]);
-            }
-        }
-    }
+    PosixSerialPort() { makeSignalPipe(wakeRead_, wakeWrite_); }
 
     ~PosixSerialPort() override {
         close();
@@ -223,13 +228,7 @@ public:
             // call still holds the descriptor.
             giveUpClaim(line->fd, line->exclusive);
         }
-        if (line->closedWrite >= 0) {
-            const char one = 1;
-            ssize_t n;
-            do {
-                n = ::write(line->closedWrite, &one, 1);
-            } while (n < 0 && errno == EINTR);
-        }
+        signalPipe(line->closedWrite);
         // The descriptor itself is closed with the last reference.
     }
 
@@ -349,16 +348,8 @@ public:
     }
 
     void wake() override {
-        if (wakeWrite_ < 0) {
-            wakeFlag_.store(true);
-            return;
-        }
-        const char one = 1;
-        ssize_t n;
-        do {
-            n = ::write(wakeWrite_, &one, 1);
-        } while (n < 0 && errno == EINTR);
-        // A full pipe already holds a wake; nothing is lost.
+        if (wakeWrite_ < 0) wakeFlag_.store(true);
+        else signalPipe(wakeWrite_);
     }
 
 private:
