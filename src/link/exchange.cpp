@@ -1,16 +1,19 @@
 // One request and reply with the device: a sender worker writes the frame
 // while a receiver worker gathers the answer; the calling thread waits for
 // both with fixed limits and then reads the answer's tokens.
+//
+// A device may answer later than the first limit. Its reply then still
+// comes, and must not be taken for the answer to a later frame: the engine
+// keeps a ledger of the replies still owed (reply_ledger.h). A repeat of the
+// same frame may take a late reply to an earlier copy, which says the same;
+// any other frame waits until the owed replies have come or the line has
+// been quiet so long that none can still come.
 #include "link/exchange.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <system_error>
 #include <thread>
-#if defined(__linux__)
-#include <pthread.h>
-#include <sched.h>
-#endif
+
+#include "link/exchange_workers.h"
 
 namespace zave {
 
@@ -20,15 +23,14 @@ using namespace std::chrono_literals;
 using std::chrono::steady_clock;
 
 constexpr auto kWorkerWait = 300ms;
-// A receiver that is never told to stop still gives up on its own, so that
-// no worker outlives its exchange by much whatever happens to the engine.
-constexpr auto kReceiverLimit = 2s;
-// The longest single wait for input: the receiver looks at the stop flag at
-// least this often even if a wake-up were lost.
-constexpr auto kReceiverSlice = 100ms;
-// Bounds against a line that never stops talking.
-constexpr size_t kMaxReplyText = 64 * 1024;
-constexpr size_t kMaxStaleInput = 64 * 1024;
+// The longest a device takes to begin a reply, counted from the later of the
+// frame and the end of its previous reply, and the longest pause inside a
+// reply. A line quiet for the quiet limit after the last frame or byte will
+// bring no more replies to frames already sent.
+constexpr auto kLongestDeviceDelay = 1500ms;
+constexpr auto kQuietLimit = kLongestDeviceDelay + 400ms;
+// A bound against a line that never stops talking.
+constexpr size_t kMaxInputAtOnce = 64 * 1024;
 
 constexpr std::string_view kDialogTitle = "Внимание!";
 constexpr std::string_view kCommandOsText =
@@ -42,134 +44,18 @@ constexpr std::string_view kQueryOlText =
     "Повреждена EEPROM внешняя\nПовтор операции, нажмите “ДА”\nПропустить ошибку, нажмите “НЕТ”\n"
     "Разрыв связи, нажмите “ОТМЕНА”\n";
 
-// The sender should write as soon as it exists. A new thread on Linux is often
-// queued on another core behind a task that keeps its time slice, which on a
-// busy machine holds the frame back by a few milliseconds; the core of the
-// calling thread, which is about to block waiting, is free for it at once.
-void runOnCallersCore(std::thread& worker) {
-#if defined(__linux__)
-    const int cpu = ::sched_getcpu();
-    if (cpu < 0 || cpu >= CPU_SETSIZE) return;
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    (void)::pthread_setaffinity_np(worker.native_handle(), sizeof set, &set);
-#else
-    (void)worker;
-#endif
-}
-
-}  // namespace
-
-// The end of one worker, signalled to the waiting engine.
-struct WorkerEnd {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool ended = false;
-    // Set while the worker is inside a port call (see Shared::portCall).
-    std::atomic<bool> inPortCall{false};
-
-    void signal() {
-        {
-            std::lock_guard lock(mutex);
-            ended = true;
-        }
-        cv.notify_all();
-    }
-    bool waitFor(steady_clock::duration limit) {
-        std::unique_lock lock(mutex);
-        return cv.wait_for(lock, limit, [this] { return ended; });
-    }
-};
-
-struct ExchangeEngine::Shared {
-    Shared(SerialPort& p, std::string f) : port(p), frame(std::move(f)) {}
-
-    SerialPort& port;
-    // Written before the workers start, then only read.
-    const std::string frame;
-    // Written by the receiver only; read by the engine after the receiver ended.
-    std::string replyText;
-    std::atomic<bool> stopFlag{false};
-    // Set by the engine when it gives up on this exchange: from then on its
-    // workers make no port call.
-    std::atomic<bool> abandoned{false};
-    WorkerEnd sender;
-    WorkerEnd receiver;
-
-    // Runs one port call unless the exchange was abandoned. The worker marks
-    // itself inside the call before it looks at `abandoned`; the engine sets
-    // `abandoned` before it looks at the mark. So either the worker sees the
-    // exchange abandoned and backs off, or the engine sees the worker in a
-    // port call and keeps later exchanges away from the port until it ends.
-    template <typename Call>
-    bool portCall(WorkerEnd& self, Call&& call) {
-        self.inPortCall.store(true);
-        if (abandoned.load()) {
-            self.inPortCall.store(false);
-            return false;
-        }
-        call();
-        self.inPortCall.store(false);
-        return true;
-    }
-};
-
-namespace {
-
-void transmitFrame(std::shared_ptr<ExchangeEngine::Shared> s) {
-    bool open = false;
-    if (s->portCall(s->sender, [&] { open = s->port.isOpen(); }) && open)
-        s->portCall(s->sender, [&] { s->port.write(s->frame.data(), s->frame.size()); });
-    s->sender.signal();
-}
-
-void receiveReply(std::shared_ptr<ExchangeEngine::Shared> s) {
-    const auto giveUp = steady_clock::now() + kReceiverLimit;
-    std::string text;
-    char buffer[256];
-    for (;;) {
-        // Everything that is waiting, in as many reads as it takes.
-        bool usable = true;
-        for (;;) {
-            size_t n = 0;
-            if (!s->portCall(s->receiver, [&] { n = s->port.readWaiting(buffer, sizeof buffer); })) {
-                usable = false;
-                break;
-            }
-            if (n == 0) break;
-            text.append(buffer, n);
-            if (text.size() >= kMaxReplyText) break;
-        }
-        if (!usable || text.size() >= kMaxReplyText) break;
-        if (text.find(kReplyTerminator) != std::string::npos || s->stopFlag.load()) break;
-        const auto now = steady_clock::now();
-        if (now >= giveUp) break;
-
-        // Sleep in the operating system until input, the stop (the engine
-        // wakes the port) or the end of the slice.
-        WaitResult wait = WaitResult::Timeout;
-        const auto until = std::min(now + kReceiverSlice, giveUp);
-        if (!s->portCall(s->receiver, [&] { wait = s->port.waitForInput(until); })) break;
-        // A vanished device leaves the port not open: nothing more can come.
-        if (wait == WaitResult::Gone) break;
-    }
-    s->replyText = std::move(text);
-    s->receiver.signal();
-}
-
 }  // namespace
 
 ExchangeEngine::ExchangeEngine(SerialPort& port, MessageBoxes& boxes) : port_(port), boxes_(boxes) {}
 
 ExchangeEngine::~ExchangeEngine() {
-    // A worker left behind may still be inside a call on the port, which
-    // usually outlives the engine only briefly; give such a call the longest
-    // write time-out a frame can have before the port may go away.
-    const auto until = steady_clock::now() + 3s;
+    // A worker left behind makes no port call once abandoned, but may still
+    // be inside one; the port must outlive that call. Every port call ends
+    // within its own limit, a wait sooner when woken.
     for (auto& s : abandoned_) {
         for (WorkerEnd* w : {&s->sender, &s->receiver}) {
-            while (w->inPortCall.load() && steady_clock::now() < until) {
+            while (w->inPortCall.load()) {
+                port_.wake();
                 if (w->waitFor(10ms)) break;
             }
         }
@@ -209,44 +95,90 @@ bool ExchangeEngine::settleAbandoned() {
     return clear;
 }
 
+void ExchangeEngine::takeWaitingInput() {
+    char buffer[256];
+    size_t taken = 0;
+    while (taken < kMaxInputAtOnce) {
+        const size_t n = port_.readWaiting(buffer, sizeof buffer);
+        if (n == 0) break;
+        ledger_.received(std::string_view(buffer, n), steady_clock::now());
+        silent_ = false;
+        taken += n;
+    }
+}
+
+void ExchangeEngine::writeOff() {
+    // A device that said nothing at all since the oldest frame it owes was
+    // sent is silent, not slow.
+    silent_ = !ledger_.heardSinceOldestOwed();
+    ledger_.writeOff();
+}
+
+ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame) {
+    auto quietSince = [&] {
+        const auto last = ledger_.lastActivity();
+        return last ? steady_clock::now() - *last : steady_clock::duration::max();
+    };
+    if (ledger_.owed() > 0 && quietSince() >= kQuietLimit) writeOff();
+    if (ledger_.owed() == 0) {
+        ledger_.dropUnread();
+        return LineState::Clear;
+    }
+    // Replies owed for copies of this very frame say what its own would.
+    if (ledger_.owedFrame() == frame) return LineState::Clear;
+
+    // Hold the frame until the device has paid what it owes. A line that
+    // never falls quiet and never ends its replies gets a limit.
+    const auto giveUp = steady_clock::now() + kQuietLimit * static_cast<int64_t>(ledger_.owed() + 1);
+    for (;;) {
+        if (ledger_.owed() == 0) {
+            ledger_.dropUnread();
+            return LineState::Clear;
+        }
+        if (quietSince() >= kQuietLimit) {
+            writeOff();
+            return LineState::Clear;
+        }
+        const auto now = steady_clock::now();
+        if (now >= giveUp) return LineState::Busy;
+        const auto last = ledger_.lastActivity();
+        const auto until = std::min(last ? *last + kQuietLimit : now, giveUp);
+        if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return LineState::Gone;
+        takeWaitingInput();
+    }
+}
+
+steady_clock::time_point ExchangeEngine::answerDeadline(steady_clock::time_point start) const {
+    auto deadline = start + kWorkerWait;
+    // A repeat: the reply to the oldest copy may come until the quiet limit
+    // after it was sent, unless the device has just shown it is silent.
+    if (ledger_.owed() > 0 && !silent_) {
+        if (const auto oldest = ledger_.oldestOwedSent()) deadline = std::max(deadline, *oldest + kQuietLimit);
+    }
+    return deadline;
+}
+
 ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) {
     if (!port_.isOpen()) return ExchangeResult::Disconnect;
     // A worker of an earlier exchange that is still stuck in the port would
     // share the line with this one: this exchange does not happen.
     if (!settleAbandoned()) return ExchangeResult::NoReply;
 
-    // Stale input from before this frame is dropped.
-    {
-        char sink[256];
-        size_t dropped = 0;
-        while (dropped < kMaxStaleInput) {
-            const size_t n = port_.readWaiting(sink, sizeof sink);
-            if (n == 0) break;
-            dropped += n;
-        }
+    takeWaitingInput();
+    switch (clearLineFor(frame)) {
+    case LineState::Clear: break;
+    case LineState::Gone: return ExchangeResult::Disconnect;
+    case LineState::Busy: return ExchangeResult::NoReply;
     }
 
-    auto shared = std::make_shared<Shared>(port_, frame);
-    std::thread sender, receiver;
-    try {
-        sender = std::thread(transmitFrame, shared);
-        runOnCallersCore(sender);
-        receiver = std::thread(receiveReply, shared);
-    } catch (const std::system_error&) {
-        // No thread to be had: whatever started is abandoned like a worker
-        // that did not end.
-        shared->abandoned.store(true);
-        shared->stopFlag.store(true);
-        port_.wake();
-        if (sender.joinable()) {
-            if (shared->sender.waitFor(kWorkerWait)) sender.join();
-            else sender.detach();
-        }
-        abandoned_.push_back(shared);
-        return ExchangeResult::NoReply;
-    }
+    const auto start = steady_clock::now();
+    const auto deadline = answerDeadline(start);
+    auto shared = std::make_shared<Shared>(port_, frame, ledger_.unread(), deadline + 2 * kWorkerWait);
 
-    auto abandon = [&] {
+    // A frame whose fate is unknown is counted as sent: owing one reply too
+    // many only makes the next other frame wait, one too few would let a
+    // reply answer the wrong frame.
+    auto abandon = [&](std::thread& sender, std::thread& receiver) {
         shared->abandoned.store(true);
         shared->stopFlag.store(true);
         port_.wake();
@@ -263,22 +195,56 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
             else t.detach();
         }
         abandoned_.push_back(shared);
+        ledger_.frameSent(frame, steady_clock::now());
+        ledger_.lostTrack();
         replyText_.clear();
         return ExchangeResult::NoReply;
     };
 
-    bool received = shared->receiver.waitFor(kWorkerWait);
+    std::thread sender, receiver;
+    try {
+        sender = std::thread(transmitFrame, shared);
+        runOnCallersCore(sender);
+        receiver = std::thread(receiveReply, shared);
+    } catch (const std::system_error&) {
+        // No thread to be had: whatever started is abandoned like a worker
+        // that did not end.
+        if (sender.joinable()) shared->sender.waitFor(kWorkerWait);
+        return abandon(sender, receiver);
+    }
+
+    const auto firstWait = deadline - steady_clock::now();
+    bool received = shared->receiver.waitFor(std::max<steady_clock::duration>(firstWait, 0ms));
     if (!received) {
         shared->stopFlag.store(true);
         port_.wake();
         received = shared->receiver.waitFor(kWorkerWait);
     }
-    if (!received) return abandon();
+    if (!received) return abandon(sender, receiver);
     receiver.join();
-    if (!shared->sender.waitFor(kWorkerWait)) return abandon();
+    if (!shared->sender.waitFor(kWorkerWait)) return abandon(sender, receiver);
     sender.join();
 
-    replyText_ = std::move(shared->replyText);
+    // The frame first, then what came: a reply that came in this exchange
+    // may pay off this very frame.
+    if (shared->written > 0) ledger_.frameSent(frame, shared->sentAt);
+    const std::string_view fresh = std::string_view(shared->replyText).substr(shared->initialText.size());
+    if (!fresh.empty()) {
+        ledger_.received(fresh, shared->lastByteAt);
+        silent_ = false;
+    }
+    // The first whole reply is the answer; later whole ones answered further
+    // copies of this frame. Without a whole reply the text so far is looked
+    // at; once its tokens have been acted on it is not looked at again.
+    if (auto whole = ledger_.takeWholeReply()) {
+        replyText_ = std::move(*whole);
+        ledger_.dropWholeReplies();
+    } else {
+        replyText_ = ledger_.unread();
+        const TokenCounts seen = countTokens(replyText_);
+        if (seen.on + seen.os + seen.ol + seen.of > 0) ledger_.consumeUnread();
+    }
+
     const TokenCounts tokens = countTokens(replyText_);
     ExchangeResult result = ExchangeResult::Ok;
     if (tokens.on == 0 && tokens.os == 0 && tokens.ol == 0 && tokens.of == 0) result = ExchangeResult::BadReply;

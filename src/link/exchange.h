@@ -11,6 +11,7 @@
 
 #include "link/frame.h"
 #include "link/host.h"
+#include "link/reply_ledger.h"
 #include "link/serial_port.h"
 
 namespace zave {
@@ -39,15 +40,30 @@ public:
     struct Shared;
 
 private:
+    enum class LineState { Clear, Gone, Busy };
+
     ExchangeResult exchange(const std::string& frame, bool isQuery);
     ExchangeResult answerEepromDialogs(const TokenCounts& tokens, bool isQuery, ExchangeResult result);
     // False while a worker left behind by an earlier exchange is still inside
     // a port call (after waiting a little for it).
     bool settleAbandoned();
+    // Reads whatever is waiting in the port into the ledger.
+    void takeWaitingInput();
+    // Makes the line ready for `frame`: replies owed for another frame are
+    // waited for, or written off once the line has been quiet long enough.
+    LineState clearLineFor(const std::string& frame);
+    void writeOff();
+    // Until when the line may be read as the answer to `frame`, sent now.
+    std::chrono::steady_clock::time_point answerDeadline(std::chrono::steady_clock::time_point start) const;
+
     SerialPort& port_;
     MessageBoxes& boxes_;
     ReplyData replyData_{};
     std::string replyText_;
+    ReplyLedger ledger_;
+    // The device let replies it owed go unanswered for the whole quiet limit:
+    // repeats of the next frame get no longer wait than the first.
+    bool silent_ = false;
     // Exchanges whose workers did not end in time.
     std::vector<std::shared_ptr<Shared>> abandoned_;
 };

@@ -1,14 +1,19 @@
 // The link port on POSIX systems: a terminal device driven through termios.
 //
 // The exchange engine uses one port from two threads at once (one writes
-// while the other waits for input and reads), so the state the threads share
-// is atomic and the descriptor is closed only by close(), which the
-// user-interface thread calls while no exchange runs. A device that vanishes
-// under a worker only marks the port as gone.
+// while the other waits for input and reads), and a worker left behind by an
+// exchange may still be inside a call when the port is closed. So every call
+// holds a reference to the open descriptor (OpenLine) for as long as it runs,
+// and the descriptor is closed only when the last reference goes: close()
+// marks the line closed and wakes its waits, no read or write starts on it
+// afterwards, and its number cannot pass to another file while a call could
+// still use it. A device that vanishes under a worker only marks the line gone.
 #include "link/serial_port.h"
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -75,20 +80,63 @@ bool setNonBlockingCloseOnExec(int fd) {
     return fdfl >= 0 && ::fcntl(fd, F_SETFD, fdfl | FD_CLOEXEC) >= 0;
 }
 
+// A non-blocking pipe whose read end becomes readable when a byte is
+// written to it; both ends stay -1 when none can be had.
+void makeSignalPipe(int& readEnd, int& writeEnd) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
+        readEnd = fds[0];
+        writeEnd = fds[1];
+    } else {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+}
+
+// Writes the one byte that makes a signal pipe readable.
+void signalPipe(int writeEnd) {
+    if (writeEnd < 0) return;
+    const char one = 1;
+    ssize_t n;
+    do {
+        n = ::write(writeEnd, &one, 1);
+    } while (n < 0 && errno == EINTR);
+    // A full pipe is readable already; nothing is lost.
+}
+
+// One open descriptor of the device and what its calls share.
+struct OpenLine {
+    OpenLine(int descriptor, bool exclusiveMode) : fd(descriptor), exclusive(exclusiveMode) {
+        makeSignalPipe(closedRead, closedWrite);
+    }
+    ~OpenLine() {
+        ::close(fd);
+        if (closedRead >= 0) ::close(closedRead);
+        if (closedWrite >= 0) ::close(closedWrite);
+    }
+    OpenLine(const OpenLine&) = delete;
+    OpenLine& operator=(const OpenLine&) = delete;
+
+    const int fd;
+    const bool exclusive;
+    // Readable once the line is closed; ends every wait on it.
+    int closedRead = -1;
+    int closedWrite = -1;
+    // Held around every read, write and ioctl on fd, and by close() while it
+    // marks the line closed: no such call runs after close() returned.
+    std::mutex io;
+    bool closed = false;  // guarded by io
+    // The same, for waits that look without the lock.
+    std::atomic<bool> closing{false};
+    std::atomic<bool> gone{false};
+};
+
+using Line = std::shared_ptr<OpenLine>;
+
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort() {
-        int fds[2];
-        if (::pipe(fds) == 0) {
-            if (setNonBlockingCloseOnExec(fds[0]) && setNonBlockingCloseOnExec(fds[1])) {
-                wakeRead_ = fds[0];
-                wakeWrite_ = fds[1];
-            } else {
-                ::close(fds[0]);
-                ::close(fds[1]);
-            }
-        }
-    }
+    PosixSerialPort() { makeSignalPipe(wakeRead_, wakeWrite_); }
 
     ~PosixSerialPort() override {
         close();
@@ -133,14 +181,16 @@ public:
         if (locked != 0) {
             failure_ = OpenFailure::Busy;
             detail_ = *path;
-            release(fd, exclusive);
+            giveUpClaim(fd, exclusive);
+            ::close(fd);
             return false;
         }
 
         if (!applySettings(fd)) {
             failure_ = OpenFailure::Settings;
             detail_ = *path;
-            release(fd, exclusive);
+            giveUpClaim(fd, exclusive);
+            ::close(fd);
             return false;
         }
 
@@ -151,34 +201,52 @@ public:
         ::tcflush(fd, TCIFLUSH);
 
         drainWake();
-        exclusive_ = exclusive;
-        gone_.store(false);
-        fd_.store(fd);
+        auto line = std::make_shared<OpenLine>(fd, exclusive);
+        std::lock_guard lock(lineMutex_);
+        line_ = std::move(line);
         return true;
     }
 
-    bool isOpen() const override { return fd_.load() >= 0 && !gone_.load(); }
+    bool isOpen() const override {
+        const Line line = current();
+        return line && !line->gone.load() && !line->closing.load();
+    }
 
     void close() override {
-        const int fd = fd_.exchange(-1);
-        if (fd >= 0) release(fd, exclusive_);
-        exclusive_ = false;
-        gone_.store(false);
+        Line line;
+        {
+            std::lock_guard lock(lineMutex_);
+            line = std::move(line_);
+        }
+        if (!line) return;
+        {
+            // Waits for a read or write in progress; none starts afterwards.
+            std::lock_guard io(line->io);
+            line->closed = true;
+            line->closing.store(true);
+            // The port is free for the next opener at once, even while a
+            // call still holds the descriptor.
+            giveUpClaim(line->fd, line->exclusive);
+        }
+        signalPipe(line->closedWrite);
+        // The descriptor itself is closed with the last reference.
     }
 
     OpenFailure lastOpenFailure() const override { return failure_; }
     std::string lastOpenDetail() const override { return detail_; }
 
     size_t bytesWaiting() override {
-        const int fd = usableFd();
-        if (fd < 0) return 0;
+        const Line line = current();
+        if (!line) return 0;
+        std::lock_guard io(line->io);
+        if (line->closed || line->gone.load()) return 0;
         int count = 0;
         int rc;
         do {
-            rc = ::ioctl(fd, FIONREAD, &count);
+            rc = ::ioctl(line->fd, FIONREAD, &count);
         } while (rc != 0 && errno == EINTR);
         if (rc != 0) {
-            markGone();
+            line->gone.store(true);
             return 0;
         }
         return count > 0 ? size_t(count) : 0;
@@ -186,81 +254,92 @@ public:
 
     size_t readWaiting(char* buffer, size_t max) override {
         if (max == 0 || buffer == nullptr) return 0;
-        const int fd = usableFd();
-        if (fd < 0) return 0;
+        const Line line = current();
+        if (!line) return 0;
+        std::lock_guard io(line->io);
+        if (line->closed || line->gone.load()) return 0;
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, max);
+            const ssize_t n = ::read(line->fd, buffer, max);
             if (n > 0) return size_t(n);
             if (n == 0) {
                 // With VMIN and VTIME at zero an empty queue also reads as
                 // 0, so look whether the line has hung up.
-                checkHangup(fd);
+                checkHangup(*line);
                 return 0;
             }
             if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) markGone();
+            if (errno != EAGAIN && errno != EWOULDBLOCK) line->gone.store(true);
             return 0;
         }
     }
 
     size_t write(const char* data, size_t size) override {
         if (size == 0 || data == nullptr) return 0;
-        const int fd = usableFd();
-        if (fd < 0) return 0;
+        const Line line = current();
+        if (!line) return 0;
         const auto deadline = steady_clock::now() + kWritePerByte * size + kWriteConstant;
         size_t written = 0;
         while (written < size) {
-            const ssize_t n = ::write(fd, data + written, size - written);
+            ssize_t n;
+            int error = 0;
+            {
+                std::lock_guard io(line->io);
+                if (line->closed || line->gone.load()) break;
+                n = ::write(line->fd, data + written, size - written);
+                if (n < 0) error = errno;
+            }
             if (n > 0) {
                 written += size_t(n);
                 continue;
             }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                markGone();
+            if (n < 0 && error == EINTR) continue;
+            if (n < 0 && error != EAGAIN && error != EWOULDBLOCK) {
+                line->gone.store(true);
                 break;
             }
-            // The output queue is full: wait for room until the time-out.
+            // The output queue is full: wait for room until the time-out or
+            // until the line is closed.
             const int wait = millisecondsUntil(deadline);
             if (wait == 0) break;
-            struct pollfd p {fd, POLLOUT, 0};
-            const int rc = ::poll(&p, 1, wait);
+            struct pollfd p[2] = {{line->fd, POLLOUT, 0}, {line->closedRead, POLLIN, 0}};
+            const int rc = ::poll(p, line->closedRead >= 0 ? 2 : 1, line->closedRead >= 0 ? wait : std::min(wait, 10));
             if (rc < 0) {
                 if (errno == EINTR) continue;
-                markGone();
+                line->gone.store(true);
                 break;
             }
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                markGone();
+            if (line->closing.load()) break;
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                line->gone.store(true);
                 break;
             }
-            if (gone_.load()) break;
         }
         return written;
     }
 
     WaitResult waitForInput(Deadline deadline) override {
+        const Line line = current();
         for (;;) {
-            const int fd = usableFd();
-            if (fd < 0) return WaitResult::Gone;
+            if (!line || line->closing.load() || line->gone.load()) return WaitResult::Gone;
             if (wakeRead_ < 0 && wakeFlag_.exchange(false)) return WaitResult::Woken;
 
             int wait = millisecondsUntil(deadline);
-            // Without a wake pipe the flag is looked at between short waits.
-            if (wakeRead_ < 0 && wait > 10) wait = 10;
-            struct pollfd p[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-            const int rc = ::poll(p, wakeRead_ >= 0 ? 2 : 1, wait);
+            // Without its pipes the flags are looked at between short waits.
+            if ((wakeRead_ < 0 || line->closedRead < 0) && wait > 10) wait = 10;
+            struct pollfd p[3] = {{line->fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}, {line->closedRead, POLLIN, 0}};
+            const int rc = ::poll(p, 3, wait);
             if (rc < 0) {
                 if (errno == EINTR) continue;
-                markGone();
+                line->gone.store(true);
                 return WaitResult::Gone;
             }
-            if (wakeRead_ >= 0 && (p[1].revents & POLLIN)) {
+            if (p[2].revents & POLLIN) return WaitResult::Gone;
+            if (p[1].revents & POLLIN) {
                 drainWake();
                 return WaitResult::Woken;
             }
             if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                markGone();
+                line->gone.store(true);
                 return WaitResult::Gone;
             }
             if (p[0].revents & POLLIN) return WaitResult::Input;
@@ -269,16 +348,8 @@ public:
     }
 
     void wake() override {
-        if (wakeWrite_ < 0) {
-            wakeFlag_.store(true);
-            return;
-        }
-        const char one = 1;
-        ssize_t n;
-        do {
-            n = ::write(wakeWrite_, &one, 1);
-        } while (n < 0 && errno == EINTR);
-        // A full pipe already holds a wake; nothing is lost.
+        if (wakeWrite_ < 0) wakeFlag_.store(true);
+        else signalPipe(wakeWrite_);
     }
 
 private:
@@ -305,20 +376,22 @@ private:
                (check.c_cflag & CSIZE) == CS8 && (check.c_cflag & (PARENB | CSTOPB | CRTSCTS)) == 0;
     }
 
-    static void release(int fd, bool exclusive) {
-        // The exclusive mode belongs to the device, not to this descriptor:
-        // give it up so that the next opener is not refused.
+    // The exclusive mode belongs to the device, not to this descriptor, and
+    // the lock to the open file: both are given up so that the next opener
+    // is not refused.
+    static void giveUpClaim(int fd, bool exclusive) {
         if (exclusive) (void)::ioctl(fd, TIOCNXCL);
-        ::close(fd);  // also drops the lock
+        (void)::flock(fd, LOCK_UN);
     }
 
-    int usableFd() const { return gone_.load() ? -1 : fd_.load(); }
+    Line current() const {
+        std::lock_guard lock(lineMutex_);
+        return line_;
+    }
 
-    void markGone() { gone_.store(true); }
-
-    void checkHangup(int fd) {
-        struct pollfd p {fd, POLLIN, 0};
-        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) markGone();
+    static void checkHangup(OpenLine& line) {
+        struct pollfd p {line.fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) line.gone.store(true);
     }
 
     void drainWake() {
@@ -329,10 +402,9 @@ private:
         }
     }
 
-    std::atomic<int> fd_{-1};
-    std::atomic<bool> gone_{false};
+    mutable std::mutex lineMutex_;
+    Line line_;  // guarded by lineMutex_
     std::atomic<bool> wakeFlag_{false};
-    bool exclusive_ = false;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     OpenFailure failure_ = OpenFailure::None;

@@ -259,6 +259,53 @@ TEST(DevSim, FaultCountsAndLimits) {
     }
 }
 
+TEST(DevSim, RefusedCodesDroppedFramesAndSplitAnswers) {
+    {
+        // Refused codes get "of#" and store nothing; other codes are served.
+        Link link({"--refuse", "05,86"});
+        ASSERT_TRUE(link.open()) << link.sim.error();
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("05010A" + std::string(20, '1'))), "of#\r");
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("860000")), "of#\r");
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("04010A" + std::string(20, '1'))), "on#\r");
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("84010A")), "00000000000000000000C0on#\r");
+    }
+    {
+        // Every third frame goes unanswered and unused.
+        Link link({"--drop", "3"});
+        ASSERT_TRUE(link.open()) << link.sim.error();
+        const std::string write = withChecksum("040102" + std::string(4, '2') + std::string(16, '0'));
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("800000")).size(), 26u);
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("800000")).size(), 26u);
+        EXPECT_EQ(rawExchange(*link.port, write), "");
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("830102")), "00000000000000000000C0on#\r");
+        ASSERT_TRUE(link.sim.waitForReceived(4));
+        int dropped = 0;
+        for (const auto& line : link.sim.traceLines()) dropped += line == "dropped";
+        EXPECT_EQ(dropped, 1);
+        EXPECT_EQ(link.sim.sentAnswers(), 3);
+    }
+    {
+        // An answer in pieces arrives whole in the end, and is traced once.
+        Link link({"--split", "4:30"});
+        ASSERT_TRUE(link.open()) << link.sim.error();
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("860000")), "00000000000000000000C0on#\r");
+        EXPECT_EQ(rawExchange(*link.port, withChecksum("07000A01" + std::string(18, '0'))), "on#\r");
+        ASSERT_TRUE(link.sim.waitForSent(2));
+        EXPECT_EQ(link.sim.sentAnswers(), 2);
+    }
+}
+
+TEST(DevSim, DelayAndSplitOptionsAreChecked) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--delay-ms", "500:200"}, {"--delay-ms", "x"}, {"--split", "3"},
+          {"--split", "0:10"}, {"--drop", "0"}, {"--refuse", "1G"}, {"--delay-frames", "-1"}}) {
+        DevSim sim(args);
+        EXPECT_FALSE(sim.running()) << args[0] << " " << args[1];
+    }
+    DevSim sim({"--delay-ms", "0:40", "--seed", "9", "--delay-frames", "1"});
+    ASSERT_TRUE(sim.running()) << sim.error();
+}
+
 TEST(DevSim, EndsCleanlyOnSigtermAndReplacesStaleLinks) {
     DevSim sim;
     ASSERT_TRUE(sim.running()) << sim.error();

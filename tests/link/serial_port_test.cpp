@@ -12,7 +12,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "link/exchange.h"
 #include "link/serial_port.h"
+#include "support/fakes.h"
 #include "support/pty_pair.h"
 
 namespace zave {
@@ -389,6 +391,78 @@ TEST_F(SerialPortTest, PermissionDeniedNamesThePathAndItsGroup) {
     EXPECT_EQ(detail.substr(0, tab), std::filesystem::canonical(file).string());
     EXPECT_FALSE(detail.substr(tab + 1).empty());
     EXPECT_FALSE(port->isOpen());
+}
+
+// A call left inside the port when it is closed: the descriptor number of
+// the port must not pass to another file while that call could still use it.
+
+// The descriptor number this process holds on `path`, other than `except`.
+int descriptorOn(const std::string& path, int except) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const auto target = std::filesystem::read_symlink(entry.path(), ec);
+        if (ec || target != path) continue;
+        const int fd = std::stoi(entry.path().filename().string());
+        if (fd != except) return fd;
+    }
+    return -1;
+}
+
+// Fills the line's output queue through another descriptor of the same
+// terminal, so that the port's next write finds no room.
+void fillOutputQueue(int slaveFd) {
+    const std::string chunk(4096, 'x');
+    ::fcntl(slaveFd, F_SETFL, ::fcntl(slaveFd, F_GETFL) | O_NONBLOCK);
+    // The terminal moves queued output on in the background and so makes
+    // room again for a while: fill until a pause brings no more room.
+    for (int quietRounds = 0; quietRounds < 3;) {
+        bool took = false;
+        while (::write(slaveFd, chunk.data(), chunk.size()) > 0) took = true;
+        while (::write(slaveFd, "x", 1) > 0) took = true;
+        quietRounds = took ? 0 : quietRounds + 1;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// Opens files until one gets `wanted` as its number (or 32 are open).
+std::vector<std::pair<std::string, int>> openFilesUpTo(const std::string& folder, int wanted) {
+    std::vector<std::pair<std::string, int>> files;
+    for (int i = 0; i < 32; ++i) {
+        const std::string path = folder + "/document" + std::to_string(i) + ".ptm";
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) break;
+        files.emplace_back(path, fd);
+        if (fd == wanted) break;
+    }
+    return files;
+}
+
+void expectEmptyAndClose(const std::vector<std::pair<std::string, int>>& files) {
+    for (const auto& [path, fd] : files) {
+        EXPECT_EQ(std::filesystem::file_size(path), 0u) << path << " took descriptor " << fd;
+        ::close(fd);
+    }
+}
+
+TEST_F(SerialPortTest, AnExchangeWorkerLeftBehindNeverWritesIntoAFileThatTookItsDescriptor) {
+    openPort();
+    const int portFd = descriptorOn(pty.slavePath(), pty.heldSlave());
+    ASSERT_GE(portFd, 0);
+    fillOutputQueue(pty.heldSlave());
+    testing::FakeMessageBoxes boxes;
+    auto engine = std::make_unique<ExchangeEngine>(*port, boxes);
+    // The sender cannot write and stays in the port past every limit of the
+    // exchange, which gives it up.
+    EXPECT_EQ(engine->sendCommand(WriteSettings, {0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}), ExchangeResult::NoReply);
+    port->close();
+    const auto files = openFilesUpTo(dir.root(), portFd);
+    pty.receiveAtDevice(size_t(1) << 20, 200);
+    // The engine goes only once its workers are out of the port.
+    engine.reset();
+    expectEmptyAndClose(files);
+    // The device got nothing after the close either: every byte it saw is filler.
+    const std::string late = pty.receiveAtDevice(size_t(1) << 20, 200);
+    EXPECT_EQ(late.find_first_not_of('x'), std::string::npos) << late;
 }
 
 }  // namespace

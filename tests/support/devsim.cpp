@@ -225,6 +225,18 @@ bool DevSim::waitForLine(const std::function<bool(const std::string&)>& match,
     });
 }
 
+bool DevSim::waitUntilAllAnswered(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] {
+        int frames = 0, ends = 0;
+        for (const auto& line : lines_) {
+            if (line.rfind("rx ", 0) == 0) ++frames;
+            else if (line.rfind("tx ", 0) == 0 || line.rfind("tx-failed ", 0) == 0 || line == "dropped") ++ends;
+        }
+        return ends >= frames;
+    });
+}
+
 void DevSim::kill() { endRun(SIGKILL); }
 
 int DevSim::stop(int signal) {

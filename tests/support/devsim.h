@@ -73,6 +73,9 @@ public:
     bool waitForSent(int count, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) const;
     bool waitForLine(const std::function<bool(const std::string&)>& match,
                      std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) const;
+    // Until every frame received so far has been answered or dropped ("tx",
+    // "tx-failed" or "dropped" for each "rx"): the line has fallen quiet.
+    bool waitUntilAllAnswered(std::chrono::milliseconds limit = std::chrono::milliseconds(30000)) const;
 
     // SIGKILL: the simulator dies at once, the pseudo-terminal hangs up and
     // its link is left behind pointing at nothing.

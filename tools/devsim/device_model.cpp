@@ -67,6 +67,10 @@ Answer DeviceModel::handleFrame(const std::string& frame) {
 
     Answer answer;
     if (faults_.silent || (faults_.muteAfter >= 0 && frames_ > faults_.muteAfter)) return answer;
+    if (faults_.dropEvery > 0 && frames_ % faults_.dropEvery == 0) {
+        answer.trace.push_back("dropped");
+        return answer;
+    }
 
     const std::string end = faults_.noTerminator ? "" : "\r";
     const std::string refusal = "of#" + end;
@@ -79,7 +83,7 @@ Answer DeviceModel::handleFrame(const std::string& frame) {
         answer.reply = refusal;
         return answer;
     }
-    if (sameInRow_ <= faults_.failFirst) {
+    if (sameInRow_ <= faults_.failFirst || faults_.refuseCodes.count((*bytes)[0]) > 0) {
         answer.send = true;
         answer.reply = refusal;
         return answer;

@@ -25,6 +25,8 @@ struct Faults {
     std::set<int> eepromCodes;     // codes the EEPROM fault applies to (empty: all)
     long eepromTimes = -1;         // how many frames get the EEPROM fault (-1: all)
     bool noTerminator = false;     // leave out the final carriage return
+    long dropEvery = 0;            // leave every N-th frame unanswered and unused (0: none)
+    std::set<int> refuseCodes;     // codes answered "of#" whatever the frame carries
     bool badChecksum = false;      // query replies carry a wrong checksum
     BadClock badClock = BadClock::None;
 };

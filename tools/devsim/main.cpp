@@ -19,46 +19,18 @@
 #include <sys/signalfd.h>
 #endif
 
+#include <random>
+
 #include "device_model.h"
 #include "link/port_names.h"
+#include "options.h"
 
 namespace {
 
 using zave::devsim::Answer;
-using zave::devsim::BadClock;
 using zave::devsim::DeviceModel;
-using zave::devsim::Faults;
-
-const char kUsage[] =
-    "Usage: zave-devsim [options]\n"
-    "Simulates the announcer on a pseudo-terminal reachable as a COM port.\n"
-    "The first line printed is \"port <name> <device path>\"; then one trace line\n"
-    "per frame received (\"rx <frame>\") and per answer sent (\"tx <answer>\"),\n"
-    "plus \"sim ...\", \"clock ...\", \"hour a..b\", \"settings ...\" for accepted commands.\n"
-    "\n"
-    "  --port COMn          port name of the link (default COM200)\n"
-    "  --type N             device type in status replies (default 24)\n"
-    "  --state FILE         load tables, settings and clock from FILE; save after every change\n"
-    "  --delay-ms N         wait N ms before answering a frame\n"
-    "  --pace BAUD          send and take characters no faster than the line (10 bits a character)\n"
-    "Faults (may be combined):\n"
-    "  --silent             never answer\n"
-    "  --mute-after N       answer the first N frames only\n"
-    "  --fail-first N       answer \"of#\" to the first N arrivals of a frame in a row\n"
-    "  --eeprom KIND[:CODES] report a damaged EEPROM: KIND os, ol or both. Commands are\n"
-    "                       answered \"os#\", \"ol#\" or \"os#ol#\" instead of \"on#\"; queries\n"
-    "                       carry their data and checksum followed by the same tokens.\n"
-    "                       CODES: comma-separated hex codes it applies to (default all).\n"
-    "                       A command so answered stores nothing.\n"
-    "  --eeprom-accept      put \"on#\" before the EEPROM tokens\n"
-    "  --eeprom-times N     report the EEPROM fault for the first N matching frames only\n"
-    "  --no-terminator      leave out the final carriage return of every answer\n"
-    "  --bad-checksum       query replies carry a wrong checksum\n"
-    "  --bad-clock MODE     status replies carry a bad date: hour (hour 24), april\n"
-    "                       (31 April), alternate (hour 24, then 31 April, by turns), both\n"
-    "  --help               this text\n"
-    "Bad frames (length, hex digits, checksum, unknown code, values out of range) get \"of#\".\n"
-    "SIGINT or SIGTERM ends the simulator and removes its port link.\n";
+using zave::devsim::fail;
+using zave::devsim::Options;
 
 // SIGINT and SIGTERM end the simulator. On Linux they stay blocked and are
 // taken from a signalfd, so no handler runs at all; elsewhere a handler
@@ -115,117 +87,6 @@ bool stopRequested() {
     struct pollfd p {gStopFd, POLLIN, 0};
     if (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) gStop = 1;
     return gStop != 0;
-}
-
-struct Options {
-    std::string port = "COM200";
-    int type = 24;
-    std::string stateFile;
-    long delayMs = 0;
-    long pace = 0;
-    Faults faults;
-};
-
-[[noreturn]] void fail(const std::string& message) {
-    std::fprintf(stderr, "zave-devsim: %s\n", message.c_str());
-    std::exit(2);
-}
-
-long parseNumber(const std::string& option, const std::string& text, long lo, long hi) {
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
-        fail(option + ": expected a number " + std::to_string(lo) + ".." + std::to_string(hi) + ", got \"" + text +
-             "\"");
-    return v;
-}
-
-bool validPortName(const std::string& name) {
-    for (const auto& n : zave::portSelectorNames())
-        if (n == name) return true;
-    return false;
-}
-
-Options parseOptions(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        const size_t eq = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg.resize(eq);
-            hasValue = true;
-        }
-        auto next = [&]() -> std::string {
-            if (hasValue) return value;
-            if (i + 1 >= argc) fail(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (arg == "--port") {
-            o.port = next();
-            if (!validPortName(o.port)) fail("--port: expected COM1..COM200, got \"" + o.port + "\"");
-        } else if (arg == "--type") {
-            o.type = int(parseNumber(arg, next(), 0, 255));
-        } else if (arg == "--state") {
-            o.stateFile = next();
-        } else if (arg == "--delay-ms") {
-            o.delayMs = parseNumber(arg, next(), 0, 600000);
-        } else if (arg == "--pace") {
-            o.pace = parseNumber(arg, next(), 1, 4000000);
-        } else if (arg == "--silent") {
-            o.faults.silent = true;
-        } else if (arg == "--mute-after") {
-            o.faults.muteAfter = parseNumber(arg, next(), 0, LONG_MAX);
-        } else if (arg == "--fail-first") {
-            o.faults.failFirst = parseNumber(arg, next(), 0, LONG_MAX);
-        } else if (arg == "--eeprom") {
-            const std::string v = next();
-            const size_t colon = v.find(':');
-            const std::string kind = v.substr(0, colon);
-            if (kind == "os") o.faults.eepromOs = true;
-            else if (kind == "ol") o.faults.eepromOl = true;
-            else if (kind == "both") o.faults.eepromOs = o.faults.eepromOl = true;
-            else fail("--eeprom: expected os, ol or both, got \"" + kind + "\"");
-            if (colon != std::string::npos) {
-                std::string list = v.substr(colon + 1);
-                size_t start = 0;
-                while (start <= list.size()) {
-                    const size_t comma = std::min(list.find(',', start), list.size());
-                    const std::string code = list.substr(start, comma - start);
-                    char* end = nullptr;
-                    const long c = std::strtol(code.c_str(), &end, 16);
-                    if (code.empty() || *end != '\0' || c < 0 || c > 255)
-                        fail("--eeprom: bad hex code \"" + code + "\"");
-                    o.faults.eepromCodes.insert(int(c));
-                    start = comma + 1;
-                }
-            }
-        } else if (arg == "--eeprom-accept") {
-            o.faults.eepromAccept = true;
-        } else if (arg == "--eeprom-times") {
-            o.faults.eepromTimes = parseNumber(arg, next(), 0, LONG_MAX);
-        } else if (arg == "--no-terminator") {
-            o.faults.noTerminator = true;
-        } else if (arg == "--bad-checksum") {
-            o.faults.badChecksum = true;
-        } else if (arg == "--bad-clock") {
-            const std::string v = next();
-            if (v == "hour") o.faults.badClock = BadClock::Hour;
-            else if (v == "april") o.faults.badClock = BadClock::April;
-            else if (v == "alternate") o.faults.badClock = BadClock::Alternate;
-            else if (v == "both") o.faults.badClock = BadClock::Both;
-            else fail("--bad-clock: expected hour, april, alternate or both, got \"" + v + "\"");
-        } else {
-            fail("unknown option \"" + arg + "\" (see --help)");
-        }
-    }
-    return o;
 }
 
 // Printable form of a frame or an answer for the trace.
@@ -329,10 +190,35 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+// Sends an answer: paced a character at a time when charNs is set, and in
+// the pieces the options ask for with a pause after each but the last.
+// False when the line or a stop signal cut it short.
+bool sendAnswer(int master, const std::string& reply, long long charNs, const Options& options) {
+    const size_t pieces = std::min(size_t(options.splitPieces), std::max<size_t>(reply.size(), 1));
+    size_t from = 0;
+    for (size_t piece = 1; piece <= pieces; ++piece) {
+        const size_t to = reply.size() * piece / pieces;
+        if (charNs > 0) {
+            const Clock start = now();
+            for (size_t k = from; k < to; ++k) {
+                if (!sleepUntil(addNs(start, charNs * (long long)(k - from + 1)))) return false;
+                if (!writeAll(master, &reply[k], 1)) return false;
+            }
+        } else if (to > from && !writeAll(master, reply.data() + from, to - from)) {
+            return false;
+        }
+        from = to;
+        if (piece < pieces && options.splitPauseMs > 0 &&
+            !sleepUntil(addNs(now(), options.splitPauseMs * 1000000LL)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options options = parseOptions(argc, argv);
+    const Options options = zave::devsim::parseOptions(argc, argv);
     DeviceModel device(options.type, options.faults);
     std::string error;
     if (!options.stateFile.empty() && !device.load(options.stateFile, error)) fail(error);
@@ -372,6 +258,13 @@ int main(int argc, char** argv) {
     bool overflow = false;
     constexpr size_t kMaxFrame = 64;
     int status = 0;
+    long framesReceived = 0;
+    std::mt19937_64 draws(options.seed);
+    auto delayFor = [&](long frameNumber) -> long {
+        if (options.delayFrames >= 0 && frameNumber > options.delayFrames) return 0;
+        if (options.delayMaxMs <= options.delayMinMs) return options.delayMinMs;
+        return std::uniform_int_distribution<long>(options.delayMinMs, options.delayMaxMs)(draws);
+    };
 
     while (!gStop) {
         struct pollfd p[2] = {{master, POLLIN, 0}, {gStopFd, POLLIN, 0}};
@@ -416,6 +309,7 @@ int main(int argc, char** argv) {
                 continue;
             }
             const std::string received = overflow ? std::string() : frame;
+            ++framesReceived;
             traceLine("rx " + printable(frame) + (overflow ? "..." : ""));
             frame.clear();
             overflow = false;
@@ -428,20 +322,9 @@ int main(int argc, char** argv) {
 
             // Not before the frame's last character would have arrived.
             if (charNs > 0 && !sleepUntil(arrival)) break;
-            if (options.delayMs > 0 && !sleepUntil(addNs(now(), options.delayMs * 1000000LL))) break;
-            bool sent = true;
-            if (charNs > 0) {
-                const Clock start = now();
-                for (size_t k = 0; k < answer.reply.size() && sent; ++k) {
-                    if (!sleepUntil(addNs(start, charNs * (long long)(k + 1)))) {
-                        sent = false;
-                        break;
-                    }
-                    sent = writeAll(master, &answer.reply[k], 1);
-                }
-            } else {
-                sent = writeAll(master, answer.reply.data(), answer.reply.size());
-            }
+            const long delayMs = delayFor(framesReceived);
+            if (delayMs > 0 && !sleepUntil(addNs(now(), delayMs * 1000000LL))) break;
+            const bool sent = sendAnswer(master, answer.reply, charNs, options);
             if (gStop) break;
             std::string shown = answer.reply;
             if (!shown.empty() && shown.back() == '\r') shown.pop_back();

@@ -1,0 +1,176 @@
+// What the guard against late replies costs, against zave-devsim:
+//  - a silent device: the time from the start of the monitor step that sends
+//    the first unanswered status query to the monitor's first message box,
+//    once with nothing owed before it and once after an unanswered frame of
+//    another kind (the simulation command of the tick before);
+//  - a program read from a device that answers every frame 360 ms late:
+//    its outcome and its time.
+// Prints figures; asserts nothing.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/program_image.h"
+#include "device/program_ops.h"
+#include "link/connection.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "schedule/document.h"
+#include "support/devsim_spawn.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+class QuietLog : public zave::LogSink {
+public:
+    void logLine(std::string_view text, zave::LogMode) override { last = text; }
+    std::string last;
+};
+
+// Answers No to the question, so the link stays open; remembers when the first box came.
+class TimedBoxes : public zave::MessageBoxes {
+public:
+    zave::MessageAnswer show(std::string_view, std::string_view, zave::MessageIcon, zave::MessageButtons b) override {
+        if (shown++ == 0) firstAt = Clock::now();
+        return b == zave::MessageButtons::Ok ? zave::MessageAnswer::Ok : zave::MessageAnswer::No;
+    }
+    int shown = 0;
+    Clock::time_point firstAt{};
+};
+
+class NoPump : public zave::EventPump {
+public:
+    void dropPendingEvents(int) override {}
+};
+
+class NoProgress : public zave::ProgressUi {
+public:
+    void openProgressWindow() override {}
+    void closeProgressWindow() override {}
+    void setProgress(int) override {}
+    bool stopRequested() override { return false; }
+};
+
+// One simulator run whose trace is drained in the background.
+class Sim {
+public:
+    explicit Sim(const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        pid_ = zave::testing::spawnDevSim(ZAVE_DEVSIM_PATH, args, fds[1]);
+        ::close(fds[1]);
+        fd_ = fds[0];
+        std::string first;
+        for (char ch; pid_ > 0 && first.find('\n') == std::string::npos;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0 || ::read(fd_, &ch, 1) != 1) break;
+            first += ch;
+        }
+        ok_ = first.rfind("port COM200", 0) == 0;
+        drain_ = std::thread([fd = fd_] {
+            char buf[4096];
+            while (::read(fd, buf, sizeof buf) > 0) {
+            }
+        });
+    }
+    ~Sim() {
+        if (pid_ > 0) zave::testing::endDevSim(pid_, SIGTERM);
+        if (drain_.joinable()) drain_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    bool ok_ = false;
+    std::thread drain_;
+};
+
+// A device that answers the greeting and then falls silent.
+double silentMonitor(bool otherFrameOwed) {
+    Sim sim({"--port", "COM200", "--mute-after", "1"});
+    auto port = zave::makeSystemSerialPort();
+    if (!sim.ok() || !port->open("COM200")) return -1;
+    TimedBoxes boxes;
+    QuietLog log;
+    NoPump pump;
+    zave::ExchangeEngine engine(*port, boxes);
+    zave::DeviceLink link(*port, engine, log, boxes, pump);
+    link.connectDevice("COM200");
+    if (!link.isOpen()) return -1;
+    // The simulation command of the tick before: its result is ignored.
+    if (otherFrameOwed) engine.sendCommand(zave::Simulate, zave::CommandParams{204, 0, 1});
+    const auto start = Clock::now();
+    link.monitorLink("COM200", nullptr);
+    if (boxes.shown == 0) return -1;
+    return std::chrono::duration<double>(boxes.firstAt - start).count();
+}
+
+}  // namespace
+
+int main() {
+    char dirTemplate[] = "/tmp/zave-bench-XXXXXX";
+    const char* dir = mkdtemp(dirTemplate);
+    if (!dir) return 1;
+    setenv("XDG_RUNTIME_DIR", dir, 1);
+    int rc = 0;
+
+    for (const bool owed : {false, true}) {
+        const double s = silentMonitor(owed);
+        if (s < 0) rc = 1;
+        std::printf("silent device, %s: first unanswered status query to the monitor's first box %.2f s (goal < 5 s)\n",
+                    owed ? "after an unanswered simulation command" : "nothing owed before", s);
+    }
+
+    {
+        // Write the program at once, then read it back from a device 360 ms late.
+        zave::ScheduleDocument doc;
+        zave::resetDocument(doc);
+        for (int d = 1; d <= 7; ++d)
+            for (int s = 1; s <= 12; ++s) doc.slot(d, s) = zave::TimeSlot{s % 2, (s + d) % 24, s * 4, (d * 12 + s) % 101};
+        const std::string state = std::string(dir) + "/device.state";
+        QuietLog log;
+        TimedBoxes boxes;
+        NoProgress progress;
+        {
+            Sim sim({"--port", "COM200", "--state", state});
+            auto port = zave::makeSystemSerialPort();
+            zave::ExchangeEngine engine(*port, boxes);
+            zave::DeviceOperationContext ctx{engine, log, boxes, progress};
+            if (!sim.ok() || !port->open("COM200") || !zave::writeProgram(ctx, true, doc, true)) rc = 1;
+        }
+        Sim sim({"--port", "COM200", "--state", state, "--delay-ms", "360"});
+        auto port = zave::makeSystemSerialPort();
+        zave::ExchangeEngine engine(*port, boxes);
+        zave::DeviceOperationContext ctx{engine, log, boxes, progress};
+        if (!sim.ok() || !port->open("COM200")) {
+            rc = 1;
+        } else {
+            zave::ScheduleDocument back;
+            zave::resetDocument(back);
+            const auto t0 = Clock::now();
+            const bool read = zave::readProgram(ctx, true, back);
+            const double t = secondsSince(t0);
+            const bool same = back.days == doc.days;
+            std::printf("program read, device 360 ms late: %s, log \"%s\", document %s, %.1f s\n",
+                        read ? "succeeded" : "failed", log.last.c_str(),
+                        same ? "equals the device's program" : "differs from the device's program", t);
+            if (!read || !same) rc = 1;
+        }
+    }
+
+    const std::string cleanup = std::string("rm -rf '") + dir + "'";
+    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
+    return rc;
+}
