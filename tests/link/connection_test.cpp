@@ -61,12 +61,16 @@ TEST_F(ConnectionTest, ConnectOutcomes) {
         std::vector<std::string> lines;
         bool open;
         int statusFrames;
+        ConnectOutcome outcome;
     } cases[] = {
-        {{}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 1},
-        {{"--type", "25"}, {kStamp + "COM200 Порт открыт", "Данное уст. не поддерживается", "Связь разорвана"}, false, 1},
-        {{"--silent"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8},
-        {{"--fail-first", "7"}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 8},
-        {{"--fail-first", "8"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8},
+        {{}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 1, ConnectOutcome::Ready},
+        {{"--type", "25"}, {kStamp + "COM200 Порт открыт", "Данное уст. не поддерживается", "Связь разорвана"}, false, 1,
+         ConnectOutcome::Unsupported},
+        {{"--silent"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
+         ConnectOutcome::NoAnswer},
+        {{"--fail-first", "7"}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 8, ConnectOutcome::Ready},
+        {{"--fail-first", "8"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
+         ConnectOutcome::NoAnswer},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? std::string("plain") : c.args[0]);
@@ -75,7 +79,7 @@ TEST_F(ConnectionTest, ConnectOutcomes) {
         startSim(c.args);
         log_.lines = {"old line"};
         pump_.calls.clear();
-        link_.connectDevice("COM200");
+        EXPECT_EQ(link_.connectDevice("COM200"), c.outcome);
         EXPECT_EQ(log_.lines, c.lines);
         EXPECT_EQ(link_.isOpen(), c.open);
         EXPECT_EQ(pump_.calls, std::vector<int>{10});
@@ -105,7 +109,7 @@ TEST_F(ConnectionTest, PortHeldByAnotherOpener) {
     auto holder = makeSystemSerialPort();
     ASSERT_TRUE(holder->open("COM200"));
     log_.lines = {"old line"};
-    link_.connectDevice("COM200");
+    EXPECT_EQ(link_.connectDevice("COM200"), ConnectOutcome::OpenFailed);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Ошибка отрытия COM200"}));
     EXPECT_FALSE(link_.isOpen());
     EXPECT_TRUE(holder->isOpen());
@@ -114,7 +118,7 @@ TEST_F(ConnectionTest, PortHeldByAnotherOpener) {
 
 TEST_F(ConnectionTest, PortThatDoesNotExist) {
     startSim();
-    link_.connectDevice("COM150");
+    EXPECT_EQ(link_.connectDevice("COM150"), ConnectOutcome::OpenFailed);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Ошибка отрытия COM150"}));
     EXPECT_FALSE(link_.isOpen());
 }
