@@ -102,12 +102,13 @@ CommandParams clockRecord(const LocalTime& t) {
     return p;
 }
 
-void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
-    if (!portOpen) return;
+bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
+    if (!portOpen) return false;
     // One reading of the clock; repeats send the same values.
     const CommandParams record = clockRecord(clock.now());
     const ExchangeResult r = exchangeAttempts([&] { return engine.sendCommand(SetClock, record); });
     log.logLine(r == ExchangeResult::Ok ? " Время синхронизировано" : " Команда не выполнена", LogMode::Stamped);
+    return r == ExchangeResult::Ok;
 }
 
 }  // namespace zave

@@ -27,6 +27,7 @@ int64_t secondsBetween(const LocalTime& from, const LocalTime& to);
 CommandParams clockRecord(const LocalTime& t);
 
 // Reads the clock once and sends it under the retry rule; logs the outcome.
-void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
+// True when the device accepted it.
+bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
 
 }  // namespace zave

@@ -316,10 +316,10 @@ TEST_F(ConnectionTest, ClockSyncSetsTheDeviceClock) {
     startSim();
     FakeClock clock;
     clock.time = LocalTime{2026, 12, 13, 22, 15, 0, 0};  // Sunday evening
-    syncDeviceClock(engine_, false, clock, log_);
+    EXPECT_FALSE(syncDeviceClock(engine_, false, clock, log_));
     EXPECT_TRUE(log_.lines.empty());
     connect();
-    syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+    EXPECT_TRUE(syncDeviceClock(engine_, link_.isOpen(), clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     EXPECT_TRUE(sim_->waitForLine([](const std::string& l) { return l == "clock 2026-12-13 22:15:00 weekday=7"; }));
     const std::vector<ReplyData> shown = monitor();
@@ -347,7 +347,7 @@ TEST_F(ConnectionTest, ClockSyncWithoutAnAnswer) {
     startSim({"--mute-after", "1"});
     FakeClock clock;
     connect();
-    syncDeviceClock(engine_, true, clock, log_);
+    EXPECT_FALSE(syncDeviceClock(engine_, true, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Команда не выполнена"}));
     EXPECT_TRUE(link_.isOpen());  // the sync never closes the port
     EXPECT_TRUE(sim_->waitForReceived(8, "01"));
