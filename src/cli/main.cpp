@@ -6,9 +6,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
-#include <shellapi.h>
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#include <io.h>
 #else
 #include <unistd.h>
 #endif
