@@ -27,7 +27,8 @@ struct CliRunOptions {
 // runZavectl with string streams.
 CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& options = {});
 
-// The zavectl binary with the current environment, stdout and stderr caught.
+// The zavectl binary with the current environment, stdout and stderr caught
+// (POSIX only).
 CliResult runCliProcess(const std::vector<std::string>& args);
 
 // A fresh folder under the system's temporary folder, removed by the destructor.
@@ -38,7 +39,8 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // The path of name in the folder, with the system's separator.
+    std::string file(const std::string& name) const;
 
 private:
     std::string path_;
