@@ -17,6 +17,8 @@ out="$(cd "$out" && pwd)"
 jobs="$(nproc)"
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
+# shellcheck source=scripts/test-zavectl-wine.sh
+source "$root/scripts/test-zavectl-wine.sh"
 
 die() {
   echo "test-windows: $*" >&2
@@ -103,6 +105,7 @@ wine_env_init "$win/wine"
 start_sim healthy COM21 --pace 9600
 start_sim silent COM22 --pace 9600 --silent
 start_sim eeprom COM23 --pace 9600 --eeprom os:04,83
+zavectl_wine_sims
 echo "-- Wine ($("$WINE_LOADER" --version 2>/dev/null || echo unknown)), prefix $WINEPREFIX"
 wine_start || die "Wine cannot run here: the Windows tests cannot run"
 
@@ -124,7 +127,10 @@ run_case() {
 run_case healthy COM21 healthy "$run/healthy.expected"
 run_case silent COM22 silent
 run_case eeprom COM23 eeprom
+zavectl_wine_cases
 cleanup
+zavectl_wine_state
+[ "$zavectl_failed" -eq 0 ] || failed=1
 
 # What the devices hold now: the healthy one exactly the program written and
 # the computer's clock; the others still their seeded state.
