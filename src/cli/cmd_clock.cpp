@@ -36,19 +36,16 @@ std::optional<int64_t> printClocks(const ReplyData& reply, const LocalTime& comp
 }  // namespace
 
 int runStatus(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    if (!expectOperands(args, 0, 0, console, "status", "")) return kExitUsage;
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "status");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "status", 0, "");
     if (!options) return kExitUsage;
     DeviceSession session(ctx, console, *options);
-    int exit = kExitOk;
-    if (!greetDevice(session, console, exit)) return exit;
+    if (const int exit = greetDevice(session, console)) return exit;
     console.line("Тип устройства:           " + std::to_string(session.replyData()[1]));
     return printClocks(session.replyData(), ctx.clock.now(), console) ? kExitOk : kExitFaults;
 }
 
 int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    if (!expectOperands(args, 0, 0, console, "sync-clock", "")) return kExitUsage;
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "sync-clock");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "sync-clock", 0, "");
     if (!options) return kExitUsage;
     std::optional<long long> limit;
     if (const std::string* text = args.value("--if-drift")) {
@@ -58,8 +55,7 @@ int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
                                                          *text + "\"");
     }
     DeviceSession session(ctx, console, *options);
-    int exit = kExitOk;
-    if (!greetDevice(session, console, exit)) return exit;
+    if (const int exit = greetDevice(session, console)) return exit;
     const std::optional<int64_t> drift = printClocks(session.replyData(), ctx.clock.now(), console);
     if (limit && drift && std::llabs(*drift) <= *limit) {
         console.line("Расхождение не больше " + std::to_string(*limit) + " с: часы устройства не изменены");

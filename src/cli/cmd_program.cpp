@@ -13,29 +13,24 @@ namespace zave::cli {
 
 namespace {
 
-// Reads the device's program into a fresh document. False (exit set) when
-// the read failed or an EEPROM error was skipped, so that part of the data
+// Reads the device's program into a fresh document. kExitDevice when the
+// read failed or an EEPROM error was skipped, so that part of the data
 // stands in for what the device could not give.
-bool readDevice(DeviceSession& session, Console& console, ScheduleDocument& doc, int& exit) {
+int readDevice(DeviceSession& session, Console& console, ScheduleDocument& doc) {
     resetDocument(doc);
-    if (!session.readProgram(doc)) {
-        exit = kExitDevice;
-        return false;
-    }
+    if (!session.readProgram(doc)) return kExitDevice;
     if (session.boxes().skippedReplies() > 0) {
         console.warning("пропущено ответов с ошибкой EEPROM: " + std::to_string(session.boxes().skippedReplies()) +
                         "; их данные заменены значением 255 и не совпадают с устройством");
-        exit = kExitDevice;
-        return false;
+        return kExitDevice;
     }
-    return true;
+    return kExitOk;
 }
 
 }  // namespace
 
 int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    if (!expectOperands(args, 1, 1, console, "write", "файл программы")) return kExitUsage;
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "write");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "write", 1, "файл программы");
     if (!options) return kExitUsage;
     const std::string& path = args.operands[0];
     const std::optional<ScheduleDocument> doc = loadProgram(path, console);
@@ -52,14 +47,12 @@ int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
     }
 
     DeviceSession session(ctx, console, *options);
-    int exit = kExitOk;
-    if (!greetDevice(session, console, exit)) return exit;
+    if (const int exit = greetDevice(session, console)) return exit;
     return session.writeProgram(*doc) ? kExitOk : kExitDevice;
 }
 
 int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    if (!expectOperands(args, 1, 1, console, "read", "файл для программы")) return kExitUsage;
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "read");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "read", 1, "файл для программы");
     if (!options) return kExitUsage;
     // Named like the window's Save names a file.
     const std::string path = withDocumentExtension(args.operands[0]);
@@ -67,32 +60,31 @@ int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
         return usageError(console, "read", path + " уже существует; чтобы заменить его, укажите --force");
 
     DeviceSession session(ctx, console, *options);
-    int exit = kExitOk;
-    if (!greetDevice(session, console, exit)) return exit;
+    if (const int exit = greetDevice(session, console)) return exit;
     ScheduleDocument doc;
-    const bool complete = readDevice(session, console, doc, exit);
-    if (!complete && session.boxes().skippedReplies() == 0) {
+    const int exit = readDevice(session, console, doc);
+    // A read with skipped EEPROM errors is still saved, as the window keeps
+    // it, but does not end as a success.
+    if (exit != kExitOk && session.boxes().skippedReplies() == 0) {
         console.warning("программа не считана, файл " + path + " не записан");
         return exit;
     }
     if (!saveProgram(path, doc, console)) return kExitUsage;
     console.line("Сохранено: " + path);
-    return complete ? kExitOk : exit;
+    return exit;
 }
 
 int runVerify(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    if (!expectOperands(args, 1, 1, console, "verify", "файл программы")) return kExitUsage;
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "verify");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "verify", 1, "файл программы");
     if (!options) return kExitUsage;
     const std::string& path = args.operands[0];
     const std::optional<ScheduleDocument> file = loadProgram(path, console);
     if (!file) return kExitUsage;
 
     DeviceSession session(ctx, console, *options);
-    int exit = kExitOk;
-    if (!greetDevice(session, console, exit)) return exit;
+    if (const int exit = greetDevice(session, console)) return exit;
     ScheduleDocument device;
-    if (!readDevice(session, console, device, exit)) {
+    if (const int exit = readDevice(session, console, device)) {
         console.warning("программа устройства не считана, сравнение не выполнено");
         return exit;
     }

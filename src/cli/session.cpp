@@ -6,7 +6,9 @@
 
 namespace zave::cli {
 
-std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command) {
+std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command,
+                                           size_t operands, std::string_view what) {
+    if (!expectOperands(args, operands, operands, console, command, what)) return std::nullopt;
     DeviceOptions options;
     const std::string* port = args.value("--port");
     if (!port) {
@@ -68,13 +70,12 @@ bool DeviceSession::syncClock() {
     return ok;
 }
 
-bool greetDevice(DeviceSession& session, Console& console, int& exit) {
+int greetDevice(DeviceSession& session, Console& console) {
     const ConnectOutcome outcome = session.connect();
     if (outcome == ConnectOutcome::Unsupported)
         console.line("Тип устройства: " + std::to_string(session.replyData()[1]) + " (поддерживается " +
                      std::to_string(kSupportedDeviceType) + ")");
-    exit = outcome == ConnectOutcome::Ready ? kExitOk : kExitDevice;
-    return outcome == ConnectOutcome::Ready;
+    return outcome == ConnectOutcome::Ready ? kExitOk : kExitDevice;
 }
 
 }  // namespace zave::cli

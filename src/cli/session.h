@@ -20,8 +20,10 @@ struct DeviceOptions {
     EepromPolicy policy = EepromPolicy::Abort;
 };
 
-// --port and --on-eeprom-error; nothing (usage error printed) when wrong.
-std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command);
+// The operand count, --port and --on-eeprom-error of a device command;
+// nothing (usage error printed) when wrong.
+std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command,
+                                           size_t operands, std::string_view what);
 
 class DeviceSession {
 public:
@@ -61,8 +63,8 @@ private:
     CliProgress progress_;
 };
 
-// Connects; on a refusal also says which device type answered. False when
-// the device is not ready, with `exit` set to the status to end with.
-bool greetDevice(DeviceSession& session, Console& console, int& exit);
+// Connects; on a refusal also says which device type answered. kExitOk
+// when the device is ready, else the status to end with.
+int greetDevice(DeviceSession& session, Console& console);
 
 }  // namespace zave::cli
