@@ -88,9 +88,6 @@ start_sim() {
   local name="$1" port="$2"; shift 2
   seed_state "$run/$name.state"
   cp "$run/$name.state" "$run/$name.seed"
-  # The trace exists before the simulator starts, so that reading it below
-  # never races the redirection of the background process.
-  : >"$run/$name.trace"
   XDG_RUNTIME_DIR="$run/runtime" "$devsim" --port "$port" --state "$run/$name.state" "$@" \
     >"$run/$name.trace" 2>&1 &
   sims+=($!)
