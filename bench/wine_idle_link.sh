@@ -6,13 +6,14 @@
 #
 #   bench/wine_idle_link.sh [BUILD_FOLDER] [SECONDS]     (default: build/ 60)
 #
-# Needs the Windows build that scripts/test-windows.sh makes.
+# Needs the Windows build that scripts/test-windows.sh makes (or ZAVE_E2E, the
+# path of another build of zave_link_e2e.exe, to compare two builds).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$(cd "${1:-$root/build}" && pwd)"
 seconds="${2:-60}"
 source "$root/scripts/wine-env.sh"
-e2e="$out/windows/tests/e2e/zave_link_e2e.exe"
+e2e="${ZAVE_E2E:-$out/windows/tests/e2e/zave_link_e2e.exe}"
 devsim="${ZAVE_DEVSIM:-$out/main/tools/devsim/zave-devsim}"
 [ -f "$e2e" ] || { echo "no $e2e: run scripts/test-windows.sh first" >&2; exit 1; }
 [ -x "$devsim" ] || devsim="$out/devsim/tools/devsim/zave-devsim"
