@@ -35,7 +35,8 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/runtime"
-XDG_RUNTIME_DIR="$work/runtime" "$devsim" --port COM21 --pace 9600 "${simOptions[@]}" >"$work/trace" 2>&1 &
+: >"$work/trace"
+XDG_RUNTIME_DIR="$work/runtime" "$devsim" --port COM21 --pace 9600 "${simOptions[@]}" >>"$work/trace" 2>&1 &
 sim=$!
 for _ in $(seq 100); do [ -s "$work/trace" ] && break; sleep 0.1; done
 read -r _ _ pty < <(head -n 1 "$work/trace")
