@@ -88,12 +88,13 @@ start_sim() {
   local name="$1" port="$2"; shift 2
   seed_state "$run/$name.state"
   cp "$run/$name.state" "$run/$name.seed"
+  : >"$run/$name.trace"
   XDG_RUNTIME_DIR="$run/runtime" "$devsim" --port "$port" --state "$run/$name.state" "$@" \
-    >"$run/$name.trace" 2>&1 &
+    >>"$run/$name.trace" 2>&1 &
   sims+=($!)
   local line="" i
   for i in $(seq 100); do
-    line="$(head -n 1 "$run/$name.trace")"
+    line="$(head -n 1 "$run/$name.trace" || true)"
     [ -n "$line" ] && break
     sleep 0.1
   done
