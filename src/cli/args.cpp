@@ -15,7 +15,7 @@ const std::string* ParsedArgs::value(std::string_view option) const {
     return it == values.end() ? nullptr : &it->second;
 }
 
-std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& options,
                                     std::string& error) {
     ParsedArgs parsed;
     bool optionsEnded = false;
@@ -35,8 +35,8 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
         }
         const size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        const auto option = std::find_if(options.begin(), options.end(), [&](const OptionDef& o) { return o.name == name; });
+        if (option == options.end()) {
             error = "неизвестный параметр " + name;
             return std::nullopt;
         }
@@ -44,7 +44,7 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
             error = "параметр " + name + " указан дважды";
             return std::nullopt;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (eq != std::string::npos) {
                 error = "параметр " + name + " не принимает значения";
                 return std::nullopt;

@@ -9,7 +9,7 @@
 
 namespace zave::cli {
 
-struct OptionSpec {
+struct OptionDef {
     std::string_view name;  // "--port"
     bool takesValue = false;
 };
@@ -27,7 +27,7 @@ struct ParsedArgs {
 // "--name value", "--name=value", flags, "--" ends the options. Unknown or
 // repeated options, a missing value, or a value given to a flag are errors
 // (text in `error`, Russian).
-std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& options,
                                     std::string& error);
 
 // "COM7" (any letter case) as "COM7" when it is one of COM1..COM200.

@@ -14,7 +14,7 @@ using CommandRun = int (*)(const ParsedArgs& args, CliContext& ctx, Console& con
 
 struct Command {
     std::string_view name;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     CommandRun run;
 };
 

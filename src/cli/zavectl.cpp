@@ -9,9 +9,9 @@ namespace zave::cli {
 
 namespace {
 
-const std::vector<OptionSpec> kDeviceOptions = {{"--port", true}, {"--on-eeprom-error", true}};
+const std::vector<OptionDef> kDeviceOptions = {{"--port", true}, {"--on-eeprom-error", true}};
 
-std::vector<OptionSpec> withDeviceOptions(std::vector<OptionSpec> own) {
+std::vector<OptionDef> withDeviceOptions(std::vector<OptionDef> own) {
     own.insert(own.end(), kDeviceOptions.begin(), kDeviceOptions.end());
     return own;
 }

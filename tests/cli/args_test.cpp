@@ -5,7 +5,7 @@
 namespace zave::cli {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {{"--port", true}, {"--json", false}, {"--if-drift", true}};
+const std::vector<OptionDef> kOptions = {{"--port", true}, {"--json", false}, {"--if-drift", true}};
 
 TEST(CliArgs, Accepted) {
     struct Row {
@@ -28,7 +28,7 @@ TEST(CliArgs, Accepted) {
     };
     for (const Row& r : rows) {
         std::string error;
-        const auto parsed = parseArgs(r.args, kSpecs, error);
+        const auto parsed = parseArgs(r.args, kOptions, error);
         ASSERT_TRUE(parsed) << error;
         EXPECT_EQ(parsed->operands, r.operands);
         const std::string* port = parsed->value("--port");
@@ -51,7 +51,7 @@ TEST(CliArgs, Refused) {
     };
     for (const Row& r : rows) {
         std::string error;
-        EXPECT_FALSE(parseArgs(r.args, kSpecs, error));
+        EXPECT_FALSE(parseArgs(r.args, kOptions, error));
         EXPECT_EQ(error, r.error);
     }
 }
