@@ -2,7 +2,8 @@
 # Set-up, then every test: the full build with the widget tests, the core under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the core (its exchange
 # workers above all) under ThreadSanitizer, and the core cross-compiled for
-# Windows; last, the Debian package built from the full build and checked.
+# Windows with its tests and the link end to end run under Wine; last, the
+# Debian package built from the full build and checked.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -19,10 +20,6 @@ run_tests() {
   ctest --test-dir "$1" -j 20 -L '^line$' --output-on-failure
 }
 
-echo "== Windows cross-build of the core (mingw-w64)"
-"$root/scripts/build.sh" "$out/mingw" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DZAVE_BUILD_APP=OFF -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_TESTS=OFF -DZAVE_BUILD_BENCH=OFF
-
 echo "== Core under ThreadSanitizer"
 "$root/scripts/build.sh" "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DZAVE_SANITIZE=thread \
   -DZAVE_BUILD_APP=OFF -DZAVE_BUILD_BENCH=OFF
@@ -36,6 +33,9 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" run_tests "$out
 echo "== Full build and every test"
 "$root/scripts/build.sh" "$out/main" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_tests "$out/main"
+
+echo "== Windows: the core and its tests cross-built with mingw-w64, run under Wine"
+ZAVE_DEVSIM="$out/main/tools/devsim/zave-devsim" "$root/scripts/test-windows.sh" "$out"
 
 echo "== Debian package: lintian, desktop entry, metainfo, the unpacked programs"
 "$root/scripts/check_package.sh" "$out/main"

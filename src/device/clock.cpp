@@ -38,13 +38,16 @@ std::string formatClockText(int weekday, const LocalTime& t) {
 
 std::string computerDateText(const LocalTime& t) { return formatClockText(weekdayFromSystem(t.dayOfWeek), t); }
 
-std::optional<std::string> deviceDateText(const ReplyData& reply) {
+namespace {
+
+// The clock record of a status reply when every field is in range (the
+// year byte is not looked at); dayOfWeek holds the device's weekday 1..7.
+std::optional<LocalTime> clockRecordInRange(const ReplyData& reply) {
     const int32_t second = reply[2], minute = reply[3], hour = reply[4], weekday = reply[5];
     const int32_t day = reply[6], month = reply[7];
     if (second < 0 || second > 59 || minute < 0 || minute > 59 || hour < 0 || hour > 23 || weekday < 1 ||
         weekday > 7 || day < 1 || day > 31 || month < 1 || month > 12)
         return std::nullopt;
-
     LocalTime t;
     t.year = 2000 + static_cast<int64_t>(reply[8]);
     t.month = month;
@@ -52,9 +55,40 @@ std::optional<std::string> deviceDateText(const ReplyData& reply) {
     t.hour = hour;
     t.minute = minute;
     t.second = second;
-    if (day > daysInMonth(t.year, month)) return weekdayAbbreviation(weekday) + std::string(kNoDateText);
-    return formatClockText(weekday, t);
+    t.dayOfWeek = weekday;
+    return t;
 }
+
+// Days from 1 January 1970 to the date (proleptic Gregorian calendar).
+int64_t daysFromCivil(int64_t year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+int64_t secondsOf(const LocalTime& t) {
+    return daysFromCivil(t.year, t.month, t.day) * 86400 + int64_t{t.hour} * 3600 + int64_t{t.minute} * 60 + t.second;
+}
+
+}  // namespace
+
+std::optional<std::string> deviceDateText(const ReplyData& reply) {
+    const std::optional<LocalTime> t = clockRecordInRange(reply);
+    if (!t) return std::nullopt;
+    if (t->day > daysInMonth(t->year, t->month)) return weekdayAbbreviation(t->dayOfWeek) + std::string(kNoDateText);
+    return formatClockText(t->dayOfWeek, *t);
+}
+
+std::optional<LocalTime> deviceClockTime(const ReplyData& reply) {
+    const std::optional<LocalTime> t = clockRecordInRange(reply);
+    if (!t || t->day > daysInMonth(t->year, t->month)) return std::nullopt;
+    return t;
+}
+
+int64_t secondsBetween(const LocalTime& from, const LocalTime& to) { return secondsOf(to) - secondsOf(from); }
 
 CommandParams clockRecord(const LocalTime& t) {
     CommandParams p{};
@@ -68,12 +102,13 @@ CommandParams clockRecord(const LocalTime& t) {
     return p;
 }
 
-void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
-    if (!portOpen) return;
+bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
+    if (!portOpen) return false;
     // One reading of the clock; repeats send the same values.
     const CommandParams record = clockRecord(clock.now());
     const ExchangeResult r = exchangeAttempts([&] { return engine.sendCommand(SetClock, record); });
     log.logLine(r == ExchangeResult::Ok ? " Время синхронизировано" : " Команда не выполнена", LogMode::Stamped);
+    return r == ExchangeResult::Ok;
 }
 
 }  // namespace zave

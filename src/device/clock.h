@@ -17,10 +17,17 @@ std::string formatClockText(int weekday, const LocalTime& t);
 std::string computerDateText(const LocalTime& t);
 // The device-date field for a status reply, or nothing when a field is out of range.
 std::optional<std::string> deviceDateText(const ReplyData& reply);
+// The device's clock from a status reply as a calendar time (weekday as the
+// device sent it, 1 = Monday, in dayOfWeek); nothing when a field is out of
+// range or the values name no calendar date.
+std::optional<LocalTime> deviceClockTime(const ReplyData& reply);
+// Seconds from `from` to `to`, both read as calendar times (day of week ignored).
+int64_t secondsBetween(const LocalTime& from, const LocalTime& to);
 // p1..p7 of SetClock, p8..p12 zero.
 CommandParams clockRecord(const LocalTime& t);
 
 // Reads the clock once and sends it under the retry rule; logs the outcome.
-void syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
+// True when the device accepted it.
+bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
 
 }  // namespace zave

@@ -35,6 +35,9 @@ void appendTableFrames(std::vector<ProgramFrame>& frames, int code, const std::a
     }
 }
 
+// The byte a frame carries for a table or settings value.
+int32_t wireByte(int32_t value) { return static_cast<int32_t>(std::stoi(renderByte(value), nullptr, 16)); }
+
 }  // namespace
 
 ProgramImage buildProgramImage(const ScheduleDocument& doc) {
@@ -91,6 +94,18 @@ void decodeSettings(const ReplyData& reply, ScheduleDocument& doc) {
     doc.pulseSwitchTime = std::to_string(reply[2]);
     // A position outside the list leaves the selector without an item.
     doc.soundType = reply[3] >= 1 && reply[3] <= 3 ? reply[3] : 0;
+}
+
+ScheduleDocument deviceReadBack(const ScheduleDocument& doc) {
+    ProgramImage image = buildProgramImage(doc);
+    for (auto* table : {&image.hourTable, &image.minuteTable, &image.volumeTable})
+        for (int k = 1; k <= kImageEntries; ++k) (*table)[static_cast<size_t>(k)] = wireByte((*table)[static_cast<size_t>(k)]);
+    ScheduleDocument out = doc;
+    decodeSchedule(image, out);
+    ReplyData settings{};
+    for (size_t n = 0; n < image.settingsBlock.size(); ++n) settings[n + 1] = wireByte(image.settingsBlock[n]);
+    decodeSettings(settings, out);
+    return out;
 }
 
 }  // namespace zave

@@ -37,4 +37,10 @@ void decodeSchedule(const ProgramImage& image, ScheduleDocument& doc);
 // Puts the three settings bytes into the document.
 void decodeSettings(const ReplyData& reply, ScheduleDocument& doc);
 
+// What a program read gives back from a device that accepted the program
+// write of doc: every image byte as the frame carries it, decoded like a
+// read (an enabled value other than 1 comes back as 0, the pulse time as the
+// decimal text of its byte). The day shown is doc's.
+ScheduleDocument deviceReadBack(const ScheduleDocument& doc);
+
 }  // namespace zave

@@ -8,9 +8,6 @@ namespace zave {
 
 namespace {
 
-constexpr std::string_view kGateTitle = "Внимание!";
-constexpr std::string_view kGateText =
-    "В составленной программе обнаружены ошибки.\nСистема запрещает производить некорректную запись\n";
 constexpr std::string_view kNotDone = " Команда не выполнена";
 
 // Blocks of a table read: first and last entry index.
@@ -74,7 +71,7 @@ bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocu
 
     bool succeeded = false;
     if (!documentIsWritable) {
-        ctx.boxes.show(kGateTitle, kGateText, MessageIcon::Warning, MessageButtons::Ok);
+        ctx.boxes.show(kWriteGateTitle, kWriteGateText, MessageIcon::Warning, MessageButtons::Ok);
     } else {
         const std::vector<ProgramFrame> frames = programWriteFrames(buildProgramImage(doc));
         StepRunner runner{ctx};

@@ -1,6 +1,8 @@
 // Program write and program read with progress and the Stop check.
 #pragma once
 
+#include <string_view>
+
 #include "link/exchange.h"
 #include "link/host.h"
 #include "schedule/document.h"
@@ -25,6 +27,11 @@ struct DeviceOperationContext {
     MessageBoxes& boxes;
     ProgressUi& progress;
 };
+
+// What the write says when the program has faults.
+inline constexpr std::string_view kWriteGateTitle = "Внимание!";
+inline constexpr std::string_view kWriteGateText =
+    "В составленной программе обнаружены ошибки.\nСистема запрещает производить некорректную запись\n";
 
 // The progress bar after `step` accepted frames: step x 3.5, ties to even
 // (1 -> 4, 2 -> 7, 3 -> 10, ..., 28 -> 98).

@@ -45,7 +45,7 @@ std::string permissionHint(const std::string& detail) {
 
 }  // namespace
 
-void DeviceLink::connectDevice(const std::string& portName) {
+ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
     log_.logLine(" ", LogMode::Clear);
     log_.logLine("Ждите!!!", LogMode::Plain);
     pump_.dropPendingEvents(10);
@@ -60,7 +60,7 @@ void DeviceLink::connectDevice(const std::string& portName) {
         if (port_.lastOpenFailure() == OpenFailure::PermissionDenied)
             log_.logLine(permissionHint(port_.lastOpenDetail()), LogMode::Plain);
 #endif
-        return;
+        return ConnectOutcome::OpenFailed;
     }
 
     log_.logLine(portName + " Порт открыт", LogMode::Stamped);
@@ -69,14 +69,17 @@ void DeviceLink::connectDevice(const std::string& portName) {
         log_.logLine("Устройство не отвечает", LogMode::Plain);
         log_.logLine(kLinkBroken, LogMode::Plain);
         port_.close();
-    } else if (engine_.replyData()[1] == kSupportedDeviceType) {
+        return ConnectOutcome::NoAnswer;
+    }
+    if (engine_.replyData()[1] == kSupportedDeviceType) {
         log_.logLine("Устройство готово", LogMode::Plain);
         established_ = true;
-    } else {
-        log_.logLine("Данное уст. не поддерживается", LogMode::Plain);
-        log_.logLine(kLinkBroken, LogMode::Plain);
-        port_.close();
+        return ConnectOutcome::Ready;
     }
+    log_.logLine("Данное уст. не поддерживается", LogMode::Plain);
+    log_.logLine(kLinkBroken, LogMode::Plain);
+    port_.close();
+    return ConnectOutcome::Unsupported;
 }
 
 void DeviceLink::closeLink() {

@@ -12,13 +12,21 @@ namespace zave {
 
 inline constexpr int kSupportedDeviceType = 24;
 
+// How a connect ended; the log already says it in the operator's words.
+enum class ConnectOutcome {
+    Ready,        // the device answered with the supported type; the link is open
+    OpenFailed,   // the port did not open
+    NoAnswer,     // no accepted status reply under the retry rule; the port is closed
+    Unsupported,  // another device type (replyData()[1] of the engine); the port is closed
+};
+
 class DeviceLink {
 public:
     DeviceLink(SerialPort& port, ExchangeEngine& engine, LogSink& log, MessageBoxes& boxes, EventPump& pump);
 
     bool isOpen() const;
     // portName: the current text of the port selector.
-    void connectDevice(const std::string& portName);
+    ConnectOutcome connectDevice(const std::string& portName);
     void closeLink();
     // One monitor step; `portSelectorText` names the port in log lines;
     // `showDeviceDate` receives replyData of an accepted status reply.

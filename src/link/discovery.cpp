@@ -6,12 +6,6 @@ namespace zave {
 
 namespace {
 
-bool startsWithCom(const std::string& portName) {
-    if (portName.size() < 3) return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return lower(portName[0]) == 'c' && lower(portName[1]) == 'o' && lower(portName[2]) == 'm';
-}
-
 // "<value name>  <port name>", keeping only what follows the last backslash
 // (and, for device paths, the last slash).
 std::string portEntry(const CatalogEntry& e) {
@@ -27,6 +21,12 @@ std::string portEntry(const CatalogEntry& e) {
 
 }  // namespace
 
+bool isComPortName(std::string_view portName) {
+    if (portName.size() < 3) return false;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return lower(portName[0]) == 'c' && lower(portName[1]) == 'o' && lower(portName[2]) == 'm';
+}
+
 void PortDiscovery::discoverPorts(bool linkPortOpen, PortCatalog& catalog, LogSink& log) {
     if (linkPortOpen) return;
     std::optional<std::vector<CatalogEntry>> listed = catalog.listPorts();
@@ -35,7 +35,7 @@ void PortDiscovery::discoverPorts(bool linkPortOpen, PortCatalog& catalog, LogSi
     std::vector<std::string> scan;
     scan.reserve(listed->size());
     for (const CatalogEntry& e : *listed) {
-        if (!startsWithCom(e.portName)) continue;
+        if (!isComPortName(e.portName)) continue;
         std::string entry = portEntry(e);
         const bool isNew = !knownPorts_.empty() &&
                            std::find(knownPorts_.begin(), knownPorts_.end(), entry) == knownPorts_.end();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/host.h"
@@ -25,6 +26,10 @@ public:
 // Windows: the registry key HARDWARE\DEVICEMAP\SERIALCOMM. POSIX: every COM
 // name whose resolved device exists and is a real serial port.
 std::unique_ptr<PortCatalog> makeSystemPortCatalog();
+
+// The port names that count as serial ports: the first three letters "com"
+// in any letter case.
+bool isComPortName(std::string_view portName);
 
 class PortDiscovery {
 public:

@@ -1,24 +1,57 @@
 #include "schedule/validation.h"
 
+#include <array>
+
 #include "schedule/number_rule.h"
 
 namespace zave {
 
-DayCheckResult checkDayPlan(const DayPlan& day) {
-    DayCheckResult result = DayCheckResult::None;
+std::vector<DayFault> dayFaults(const DayPlan& day) {
+    std::vector<DayFault> faults;
+    std::array<bool, kSlotCount + 1> grouped{};
     for (int i = 1; i <= kSlotCount; ++i) {
         const TimeSlot& a = day.slot(i);
-        if (a.enabled != 1) continue;
+        if (a.enabled != 1 || grouped[static_cast<size_t>(i)]) continue;
+        DayFault group{DayCheckResult::DuplicateTimes, {i}};
         for (int j = i + 1; j <= kSlotCount; ++j) {
             const TimeSlot& b = day.slot(j);
-            if (b.enabled == 1 && a.hour == b.hour && a.minute == b.minute)
-                result = DayCheckResult::DuplicateTimes;
+            if (b.enabled == 1 && a.hour == b.hour && a.minute == b.minute) {
+                group.slots.push_back(j);
+                grouped[static_cast<size_t>(j)] = true;
+            }
         }
+        if (group.slots.size() > 1) faults.push_back(std::move(group));
     }
+    for (int k = 1; k <= kSlotCount; ++k) {
+        const TimeSlot& s = day.slot(k);
+        if (s.enabled == 1 && (s.volume < 0 || s.volume > 100))
+            faults.push_back({DayCheckResult::VolumeOutOfRange, {k}});
+    }
+    return faults;
+}
+
+DayCheckResult checkDayPlan(const DayPlan& day) {
     // The volume rule is applied second and so wins when both faults occur.
-    for (const TimeSlot& s : day.slots)
-        if (s.enabled == 1 && (s.volume < 0 || s.volume > 100)) result = DayCheckResult::VolumeOutOfRange;
+    DayCheckResult result = DayCheckResult::None;
+    for (const DayFault& f : dayFaults(day))
+        if (result != DayCheckResult::VolumeOutOfRange) result = f.kind;
     return result;
+}
+
+std::string_view dayCheckMessage(DayCheckResult result) {
+    switch (result) {
+    case DayCheckResult::DuplicateTimes: return "Задано несколько, одинаковых, временных интервалов";
+    case DayCheckResult::VolumeOutOfRange: return "Уровень громкости вне диапазона 0..100%";
+    case DayCheckResult::None: break;
+    }
+    return {};
+}
+
+std::vector<DocumentFault> documentFaults(const ScheduleDocument& doc) {
+    std::vector<DocumentFault> faults;
+    for (int d = 1; d <= kDayCount; ++d)
+        for (DayFault& f : dayFaults(doc.day(d))) faults.push_back({d, std::move(f)});
+    return faults;
 }
 
 std::optional<std::string> correctedPulseSwitchTime(std::string_view text) {

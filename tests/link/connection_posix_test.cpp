@@ -61,12 +61,16 @@ TEST_F(ConnectionTest, ConnectOutcomes) {
         std::vector<std::string> lines;
         bool open;
         int statusFrames;
+        ConnectOutcome outcome;
     } cases[] = {
-        {{}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 1},
-        {{"--type", "25"}, {kStamp + "COM200 Порт открыт", "Данное уст. не поддерживается", "Связь разорвана"}, false, 1},
-        {{"--silent"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8},
-        {{"--fail-first", "7"}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 8},
-        {{"--fail-first", "8"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8},
+        {{}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 1, ConnectOutcome::Ready},
+        {{"--type", "25"}, {kStamp + "COM200 Порт открыт", "Данное уст. не поддерживается", "Связь разорвана"}, false, 1,
+         ConnectOutcome::Unsupported},
+        {{"--silent"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
+         ConnectOutcome::NoAnswer},
+        {{"--fail-first", "7"}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 8, ConnectOutcome::Ready},
+        {{"--fail-first", "8"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
+         ConnectOutcome::NoAnswer},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? std::string("plain") : c.args[0]);
@@ -75,7 +79,7 @@ TEST_F(ConnectionTest, ConnectOutcomes) {
         startSim(c.args);
         log_.lines = {"old line"};
         pump_.calls.clear();
-        link_.connectDevice("COM200");
+        EXPECT_EQ(link_.connectDevice("COM200"), c.outcome);
         EXPECT_EQ(log_.lines, c.lines);
         EXPECT_EQ(link_.isOpen(), c.open);
         EXPECT_EQ(pump_.calls, std::vector<int>{10});
@@ -105,7 +109,7 @@ TEST_F(ConnectionTest, PortHeldByAnotherOpener) {
     auto holder = makeSystemSerialPort();
     ASSERT_TRUE(holder->open("COM200"));
     log_.lines = {"old line"};
-    link_.connectDevice("COM200");
+    EXPECT_EQ(link_.connectDevice("COM200"), ConnectOutcome::OpenFailed);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Ошибка отрытия COM200"}));
     EXPECT_FALSE(link_.isOpen());
     EXPECT_TRUE(holder->isOpen());
@@ -114,7 +118,7 @@ TEST_F(ConnectionTest, PortHeldByAnotherOpener) {
 
 TEST_F(ConnectionTest, PortThatDoesNotExist) {
     startSim();
-    link_.connectDevice("COM150");
+    EXPECT_EQ(link_.connectDevice("COM150"), ConnectOutcome::OpenFailed);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Ошибка отрытия COM150"}));
     EXPECT_FALSE(link_.isOpen());
 }
@@ -312,10 +316,10 @@ TEST_F(ConnectionTest, ClockSyncSetsTheDeviceClock) {
     startSim();
     FakeClock clock;
     clock.time = LocalTime{2026, 12, 13, 22, 15, 0, 0};  // Sunday evening
-    syncDeviceClock(engine_, false, clock, log_);
+    EXPECT_FALSE(syncDeviceClock(engine_, false, clock, log_));
     EXPECT_TRUE(log_.lines.empty());
     connect();
-    syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+    EXPECT_TRUE(syncDeviceClock(engine_, link_.isOpen(), clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     EXPECT_TRUE(sim_->waitForLine([](const std::string& l) { return l == "clock 2026-12-13 22:15:00 weekday=7"; }));
     const std::vector<ReplyData> shown = monitor();
@@ -343,7 +347,7 @@ TEST_F(ConnectionTest, ClockSyncWithoutAnAnswer) {
     startSim({"--mute-after", "1"});
     FakeClock clock;
     connect();
-    syncDeviceClock(engine_, true, clock, log_);
+    EXPECT_FALSE(syncDeviceClock(engine_, true, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Команда не выполнена"}));
     EXPECT_TRUE(link_.isOpen());  // the sync never closes the port
     EXPECT_TRUE(sim_->waitForReceived(8, "01"));

@@ -1,0 +1,65 @@
+# zavectl.exe under Wine against the device simulator behind a Wine COM
+# port. Sourced by scripts/test-windows.sh, which provides start_sim, $run,
+# $win and $WINE_LOADER:
+#
+#   zavectl_wine_sims     before wine_start: the simulator on COM24
+#   zavectl_wine_cases    after it: every subcommand; sets zavectl_failed=1 on a fault
+
+zavectl_failed=0
+
+zavectl_wine_sims() {
+  start_sim zavectl COM24 --pace 9600
+}
+
+# zavectl_case EXIT TEXT ARGS...: runs zavectl.exe ARGS; its exit status must
+# be EXIT and its standard output must hold TEXT (empty: anything).
+zavectl_case() {
+  local want="$1" text="$2"; shift 2
+  local out rc=0
+  out="$(timeout 120 "$WINE_LOADER" "$win/src/cli/zavectl.exe" "$@" </dev/null 2>"$run/zavectl.err")" || rc=$?
+  if [ "$rc" -ne "$want" ] || { [ -n "$text" ] && [[ "$out" != *"$text"* ]]; }; then
+    echo "---- zavectl $*: exit $rc (expected $want), no \"$text\" in:"
+    printf '%s\n' "$out"
+    cat "$run/zavectl.err"
+    zavectl_failed=1
+  else
+    echo "---- zavectl $*: exit $rc"
+  fi
+}
+
+zavectl_wine_cases() {
+  local data="$root/tests/cli/data" copy="$run/zavectl-read.ptm"
+  echo "-- zavectl.exe under Wine"
+  zavectl_case 0 "Коды завершения:" --help
+  zavectl_case 0 "Пятница — ошибок: 2" show "$data/week.ptm"
+  zavectl_case 1 "ошибок: 4" check "$data/school.ptm" "$data/week.ptm"
+  zavectl_case 2 "" check "$data/missing.ptm"
+  zavectl_case 1 "Различий:" diff "$data/school.ptm" "$data/week.ptm"
+  zavectl_case 0 "COM24" ports
+  zavectl_case 0 "Устройство готово" status --port COM24
+  zavectl_case 0 " Время синхронизировано" sync-clock --port COM24 --if-drift 60
+  zavectl_case 0 "часы устройства не изменены" sync-clock --port COM24 --if-drift 60
+  zavectl_case 1 "" write --port COM24 "$data/week.ptm"
+  zavectl_case 0 " Программа записана" write --port COM24 "$data/school.ptm"
+  zavectl_case 0 "совпадает с файлом" verify --port COM24 "$data/school.ptm"
+  zavectl_case 1 "Различий:" verify --port COM24 "$data/week.ptm"
+  zavectl_case 0 " Программа считана" read --port COM24 "$copy"
+  if cmp -s "$copy" "$data/school.ptm"; then
+    echo "---- zavectl read: the file saved is the program written"
+  else
+    echo "---- zavectl read: the file saved differs from the program written"
+    zavectl_failed=1
+  fi
+  zavectl_case 3 "Устройство не отвечает" status --port COM22
+}
+
+# After the simulators ended: the device holds the program and the clock.
+zavectl_wine_state() {
+  local offset
+  read -r _ offset _ < <(grep '^clock ' "$run/zavectl.state")
+  if [ "${offset#-}" -le 5 ]; then
+    echo "zavectl: the device clock is the computer's ($offset s)"
+  else
+    echo "zavectl: the device clock is off by $offset s"; zavectl_failed=1
+  fi
+}

@@ -1,0 +1,12 @@
+// zavectl's help texts, in Russian like the window.
+#pragma once
+
+#include <string_view>
+
+namespace zave::cli {
+
+std::string_view mainHelp();
+// The help of one subcommand; empty for an unknown name.
+std::string_view commandHelp(std::string_view command);
+
+}  // namespace zave::cli

@@ -1,0 +1,70 @@
+// One conversation with the device for a zavectl command: the port, the
+// exchange engine and the greeting of the window's "Установить связь".
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/args.h"
+#include "cli/console.h"
+#include "cli/context.h"
+#include "device/program_ops.h"
+#include "link/connection.h"
+#include "link/exchange.h"
+
+namespace zave::cli {
+
+struct DeviceOptions {
+    std::string port;
+    EepromPolicy policy = EepromPolicy::Abort;
+};
+
+// The operand count, --port and --on-eeprom-error of a device command;
+// nothing (usage error printed) when wrong.
+std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command,
+                                           size_t operands, std::string_view what);
+
+class DeviceSession {
+public:
+    DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options);
+    // The port is closed without a log line, as at the window's end.
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Opens the port and greets the device; the log lines are printed.
+    ConnectOutcome connect();
+    const ReplyData& replyData() const { return engine_.replyData(); }
+
+    bool writeProgram(const ScheduleDocument& doc);
+    // Reads into doc (which the caller starts from a reset document).
+    bool readProgram(ScheduleDocument& doc);
+    bool syncClock();
+
+    CliBoxes& boxes() { return boxes_; }
+    CliLog& log() { return log_; }
+
+private:
+    class NoEvents final : public EventPump {
+    public:
+        void dropPendingEvents(int) override {}
+    };
+    DeviceOperationContext operationContext();
+
+    CliContext& ctx_;
+    std::string portName_;
+    std::unique_ptr<SerialPort> port_;
+    CliBoxes boxes_;
+    CliLog log_;
+    NoEvents pump_;
+    ExchangeEngine engine_;
+    DeviceLink link_;
+    CliProgress progress_;
+};
+
+// Connects; on a refusal also says which device type answered. kExitOk
+// when the device is ready, else the status to end with.
+int greetDevice(DeviceSession& session, Console& console);
+
+}  // namespace zave::cli

@@ -1,0 +1,16 @@
+// What the operator is told when a document file cannot be read or written.
+#pragma once
+
+#include <string_view>
+
+#include "schedule/ptm_codec.h"
+
+namespace zave {
+
+inline constexpr std::string_view kFileErrorTitle = "Ошибка";
+inline constexpr std::string_view kFileWriteFailedText = "При записи произошла ошибка.\nФайл сохранить не удалось.\n";
+
+// The message for a refused read; empty for Ok.
+std::string_view documentReadMessage(DocumentReadStatus status);
+
+}  // namespace zave

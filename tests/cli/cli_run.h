@@ -1,0 +1,56 @@
+// Running zavectl in the test process (its function) or as a process (the
+// real binary), with what it printed and its exit status.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/host.h"
+
+namespace zave::testing {
+
+struct CliResult {
+    int exit = -1;
+    std::string out;
+    std::string err;
+    std::vector<std::string> outLines() const;
+    std::vector<std::string> errLines() const;
+};
+
+struct CliRunOptions {
+    Clock* clock = nullptr;               // the system clock when null
+    std::function<bool()> interrupted;    // Ctrl+C never comes when empty
+    bool progressBar = false;             // as if stderr were a terminal
+};
+
+// runZavectl with string streams.
+CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& options = {});
+
+// The zavectl binary with the current environment, stdout and stderr caught
+// (POSIX only).
+CliResult runCliProcess(const std::vector<std::string>& args);
+
+// A fresh folder under the system's temporary folder, removed by the destructor.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    // The path of name in the folder, with the system's separator.
+    std::string file(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+std::string dataFile(const std::string& name);
+std::string readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::string& bytes);
+
+// The lines of text (split at '\n', no empty last line).
+std::vector<std::string> splitLines(const std::string& text);
+
+}  // namespace zave::testing
