@@ -6,6 +6,7 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/text_conversion.h"
+#include "schedule/file_messages.h"
 #include "schedule/file_name.h"
 #include "schedule/ptm_codec.h"
 
@@ -33,16 +34,9 @@ void MainWindow::openDocument() {
         path = fileDialogs_->openFile();
     }
     if (!path) return;
-    switch (zave::readDocumentFile(utf8(*path), doc_)) {
-    case zave::DocumentReadStatus::Ok: break;
-    case zave::DocumentReadStatus::OpenFailed:
-        ask("Ошибка", "При чтении произошла ошибка.\nФайл открыть не удалось.\n\n", MessageIcon::Warning,
-            MessageButtons::Ok);
-        break;
-    case zave::DocumentReadStatus::BadFormat:
-        ask("Ошибка", "Формат файла не поддерживается", MessageIcon::Warning, MessageButtons::Ok);
-        break;
-    }
+    const zave::DocumentReadStatus status = zave::readDocumentFile(utf8(*path), doc_);
+    if (status != zave::DocumentReadStatus::Ok)
+        ask(zave::kFileErrorTitle, zave::documentReadMessage(status), MessageIcon::Warning, MessageButtons::Ok);
     showSoundSettings();
     daySelector_->setCurrentIndex(doc_.currentDay - 1);
     refreshEditor();
@@ -67,8 +61,7 @@ void MainWindow::saveDocument() {
         // The file takes the day shown and the sound settings as the controls hold them.
         doc_.currentDay = daySelector_->currentIndex() + 1;
         if (!zave::writeDocumentFile(path, doc_))
-            ask("Ошибка", "При записи произошла ошибка.\nФайл сохранить не удалось.\n", MessageIcon::Warning,
-                MessageButtons::Ok);
+            ask(zave::kFileErrorTitle, zave::kFileWriteFailedText, MessageIcon::Warning, MessageButtons::Ok);
         return;
     }
 }

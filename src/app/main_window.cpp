@@ -252,7 +252,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     confirmExit();
 }
 
-MessageAnswer MainWindow::ask(const char* title, const char* text, MessageIcon icon, MessageButtons buttons) {
+MessageAnswer MainWindow::ask(std::string_view title, std::string_view text, MessageIcon icon,
+                             MessageButtons buttons) {
     // No tick runs while the operator answers a box of a command.
     BusyGuard busy(busy_);
     return boxes_->show(title, text, icon, buttons);

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "device/program_ops.h"
 #include "app/about_window.h"
@@ -123,7 +124,7 @@ private:
     void sendSimulation();
     void updateLinkControls();
 
-    zave::MessageAnswer ask(const char* title, const char* text, zave::MessageIcon icon,
+    zave::MessageAnswer ask(std::string_view title, std::string_view text, zave::MessageIcon icon,
                             zave::MessageButtons buttons);
 
     // Services.

@@ -118,11 +118,11 @@ void MainWindow::correctPulseSwitchTime() {
 }
 
 void MainWindow::showDuplicateTimesMessage() {
-    ask("Ошибка!", "Задано несколько, одинаковых, временных интервалов", MessageIcon::Warning, MessageButtons::Ok);
+    ask("Ошибка!", zave::dayCheckMessage(zave::DayCheckResult::DuplicateTimes), MessageIcon::Warning, MessageButtons::Ok);
 }
 
 void MainWindow::showVolumeRangeMessage() {
-    ask("Ошибка!", "Уровень громкости вне диапазона 0..100%", MessageIcon::Warning, MessageButtons::Ok);
+    ask("Ошибка!", zave::dayCheckMessage(zave::DayCheckResult::VolumeOutOfRange), MessageIcon::Warning, MessageButtons::Ok);
 }
 
 // ---- Copy-day dialog
