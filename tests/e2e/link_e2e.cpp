@@ -57,7 +57,7 @@ public:
 
 class Run {
 public:
-    explicit Run(std::string portName) : portName_(std::move(portName)) {}
+    explicit Run(std::string port) : portName(std::move(port)) {}
 
     bool check(bool held, const std::string& what) {
         flushLog();
@@ -86,11 +86,11 @@ public:
     }
 
     bool connect() {
-        link.connectDevice(portName_);
+        link.connectDevice(portName);
         return logged("Устройство готово") && link.isOpen();
     }
 
-    const std::string portName_;
+    const std::string portName;
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
     ConsoleLog log;
@@ -144,7 +144,7 @@ int healthy(Run& run, const std::string& expectedPath) {
     run.check(run.logged(" Время синхронизировано"), "clock sync");
     // The device's clock, as its next status reply gives it, is the computer's.
     std::optional<ReplyData> status;
-    run.link.monitorLink(run.portName_, [&](const ReplyData& r) { status = r; });
+    run.link.monitorLink(run.portName, [&](const ReplyData& r) { status = r; });
     const LocalTime now = run.clock.now();
     if (run.check(status.has_value() && deviceDateText(*status).has_value(), "status reply after the sync")) {
         const ReplyData& r = *status;
@@ -160,10 +160,10 @@ int healthy(Run& run, const std::string& expectedPath) {
     if (listed) {
         for (const CatalogEntry& e : *listed) {
             std::printf("  system port list: %s = %s\n", e.valueName.c_str(), e.portName.c_str());
-            found = found || e.portName == run.portName_;
+            found = found || e.portName == run.portName;
         }
     }
-    run.check(found, "the system's port list holds " + run.portName_);
+    run.check(found, "the system's port list holds " + run.portName);
 
     run.link.closeLink();
     run.check(!run.link.isOpen() && run.logged(" Порт закрыт"), "disconnect");
@@ -172,11 +172,11 @@ int healthy(Run& run, const std::string& expectedPath) {
 }
 
 int silent(Run& run) {
-    run.link.connectDevice(run.portName_);
+    run.link.connectDevice(run.portName);
     run.check(!run.link.isOpen() && run.logged("Устройство не отвечает"), "connect to a silent device fails");
 
     // Through an open port all the same: nothing may end as a success.
-    if (!run.check(run.port->open(run.portName_), "the port opens")) return run.failures();
+    if (!run.check(run.port->open(run.portName), "the port opens")) return run.failures();
     run.check(!writeProgram(run.ctx, true, testing::richDocument(0), true) && run.logged(" Команда не выполнена"),
               "program write fails");
     ScheduleDocument doc = testing::otherDocument();
@@ -223,7 +223,7 @@ void printCpu(const char* what, double wall) {
 
 // Exchanges that wait their whole time limit, one after another: a silent device.
 int waiting(Run& run, int seconds) {
-    if (!run.check(run.port->open(run.portName_), "the port opens")) return 1;
+    if (!run.check(run.port->open(run.portName), "the port opens")) return 1;
     using namespace std::chrono;
     int exchanges = 0, answered = 0;
     const auto start = steady_clock::now();
@@ -248,7 +248,7 @@ int idle(Run& run, int seconds) {
     while (steady_clock::now() - start < std::chrono::seconds(seconds) && run.link.isOpen()) {
         next += milliseconds(300);
         const auto before = steady_clock::now();
-        run.link.monitorLink(run.portName_, [&](const ReplyData&) { ++replies; });
+        run.link.monitorLink(run.portName, [&](const ReplyData&) { ++replies; });
         inExchange += steady_clock::now() - before;
         std::this_thread::sleep_until(next);
     }
