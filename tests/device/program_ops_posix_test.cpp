@@ -10,6 +10,7 @@
 #include "device/program_image.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
+#include "support/devsim_state.h"
 #include "support/devsim.h"
 #include "support/fakes.h"
 #include "support/sample_documents.h"
@@ -17,7 +18,9 @@
 namespace zave {
 namespace {
 
+using testing::DeviceTables;
 using testing::DevSim;
+using testing::readDevSimState;
 using testing::FakeLog;
 using testing::FakeMessageBoxes;
 using testing::FakeProgress;
@@ -29,31 +32,6 @@ const std::string kWritten = "09:05:03 -> Программа записана";
 const std::string kStartRead = "09:05:03 -> Старт чтения программы";
 const std::string kReadDone = "09:05:03 -> Программа считана";
 const std::string kNotDone = "09:05:03 -> Команда не выполнена";
-
-// What the simulator keeps in its state file.
-struct StoredState {
-    std::array<int, 85> hour{}, minute{}, volume{};
-    std::array<int, 3> settings{};
-};
-
-std::optional<StoredState> readState(const std::string& path) {
-    std::ifstream in(path);
-    std::string header;
-    if (!std::getline(in, header) || header != "zave-devsim state 1") return std::nullopt;
-    StoredState s;
-    auto table = [&](const char* name, std::array<int, 85>& t) {
-        std::string word;
-        if (!(in >> word) || word != name) return false;
-        for (int k = 1; k <= 84; ++k)
-            if (!(in >> t[size_t(k)])) return false;
-        return true;
-    };
-    std::string word;
-    if (!table("hour", s.hour) || !table("minute", s.minute) || !table("volume", s.volume)) return std::nullopt;
-    if (!(in >> word) || word != "settings" || !(in >> s.settings[0] >> s.settings[1] >> s.settings[2]))
-        return std::nullopt;
-    return s;
-}
 
 std::string wireText(const std::string& frame) { return frame.substr(0, frame.size() - 1); }  // without the CR
 
@@ -97,10 +75,10 @@ protected:
         return false;
     }
 
-    StoredState stored() {
-        auto s = readState(statePath_);
+    DeviceTables stored() {
+        auto s = readDevSimState(statePath_);
         EXPECT_TRUE(s.has_value()) << statePath_;
-        return s.value_or(StoredState{});
+        return s.value_or(DeviceTables{});
     }
 
     std::string statePath_;
@@ -143,7 +121,7 @@ TEST_F(ProgramOpsTest, WriteThenReadGivesTheSameDocument) {
         EXPECT_EQ(frames, expected);
 
         // What the device stores matches the image byte for byte.
-        const StoredState s = stored();
+        const DeviceTables s = stored();
         for (int k = 1; k <= 84; ++k) {
             EXPECT_EQ(s.hour[size_t(k)], image.hourTable[size_t(k)]) << k;
             EXPECT_EQ(s.minute[size_t(k)], image.minuteTable[size_t(k)]) << k;
@@ -227,7 +205,7 @@ TEST_F(ProgramOpsTest, StopDuringTheMinuteTableKeepsWhatWasAccepted) {
     EXPECT_EQ(progress_.values.size(), 11u);
     traceBarrier();
     EXPECT_EQ(sim_->receivedFrames(), 12);
-    const StoredState s = stored();
+    const DeviceTables s = stored();
     for (int k = 1; k <= 84; ++k) {
         EXPECT_EQ(s.hour[size_t(k)], image.hourTable[size_t(k)]) << k;
         EXPECT_EQ(s.minute[size_t(k)], k <= 20 ? image.minuteTable[size_t(k)] : 0) << k;
@@ -294,7 +272,7 @@ TEST_F(ProgramOpsTest, FramesRefusedSevenTimesAreRepeatedAndAccepted) {
     const std::vector<ProgramFrame> expected = programWriteFrames(buildProgramImage(doc));
     for (size_t i = 0; i < 28 * 8; ++i)
         EXPECT_EQ(frames[i], wireText(commandFrame(expected[i / 8].code, expected[i / 8].params))) << i;
-    const StoredState s = stored();
+    const DeviceTables s = stored();
     EXPECT_EQ(s.settings[1], 37);
 
     // The read repeats the same way.
