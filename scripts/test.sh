@@ -31,3 +31,6 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
 echo "== Full build and every test"
 "$root/scripts/build.sh" "$out/main" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$out/main" -j "$jobs" --output-on-failure
+
+echo "== The Qt program for Windows under Wine"
+"$root/scripts/test-windows-app.sh" "$out"

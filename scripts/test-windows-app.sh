@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Qt program on Windows, tried under Wine:
+#   1. zave.exe, its widget tests and its test build (zave-drive.exe) cross-built
+#      against the static Qt of scripts/build-qt-mingw.sh;
+#   2. the widget tests under Wine on the offscreen platform;
+#   3. the test build on Xvfb with the windows platform, connected through a
+#      Wine COM port to zave-devsim: port list, connect, program write and
+#      read, clock; a screenshot of its main window;
+#   4. the installer and the zip; the installer run silently under Wine, the
+#      installed program started, then uninstalled.
+#
+#   scripts/test-windows-app.sh [BUILD_ROOT]     (default: build/)
+# Needs zave-devsim of the Linux build (BUILD_ROOT/main); builds it if missing.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)"
+dir="$out/mingw-app"
+nice_cmd=(nice -n 10)
+# shellcheck source=scripts/wine-env.sh
+source "$root/scripts/wine-env.sh"
+fail() { echo "windows-app: FAIL: $*" >&2; exit 1; }
+step() { echo "-- $*"; }
+
+qt="$("$root/scripts/build-qt-mingw.sh")"
+[ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || fail "no Qt for mingw in '$qt'"
+
+# GoogleTest for mingw-w64, once per build folder.
+gtest="$out/mingw-app-gtest"
+if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  step "GoogleTest for mingw-w64"
+  "${nice_cmd[@]}" cmake -S /usr/src/googletest -B "$gtest-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_STANDARD=20 -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
+  "${nice_cmd[@]}" cmake --build "$gtest-build" -j "$(nproc)" >/dev/null
+  cmake --install "$gtest-build" >/dev/null
+fi
+
+step "cross-building zave.exe, the widget tests, the test build and the installer"
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$root"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+"${nice_cmd[@]}" cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" \
+  -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$gtest" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE_LOADER" \
+  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF >/dev/null
+"${nice_cmd[@]}" cmake --build "$dir" -j "$(nproc)" --target zave test_app zave-drive windows-package
+installer="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.exe)"
+zip="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.zip)"
+echo "zave.exe $(stat -c %s "$dir/src/app/zave.exe") bytes (stripped in the packages:" \
+  "$(stat -c %s "$dir/packaging/windows/stage/zave.exe")); installer $(stat -c %s "$installer"); zip $(stat -c %s "$zip")"
+# Only Windows system libraries may be imported: the exe runs without installing anything.
+imports="$(x86_64-w64-mingw32-objdump -p "$dir/src/app/zave.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
+for dll in $imports; do
+  case "$dll" in
+    advapi32.dll|comdlg32.dll|d2d1.dll|d3d11.dll|dwmapi.dll|dwrite.dll|dxgi.dll|gdi32.dll|imm32.dll|kernel32.dll|\
+    msvcrt.dll|netapi32.dll|ole32.dll|oleaut32.dll|setupapi.dll|shell32.dll|shlwapi.dll|user32.dll|userenv.dll|\
+    uxtheme.dll|version.dll|winmm.dll|ws2_32.dll|wtsapi32.dll|api-ms-win-*) ;;
+    *) fail "zave.exe imports $dll, which is not part of Windows" ;;
+  esac
+done
+[ "$(unzip -Z1 "$zip")" = zave.exe ] || fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe alone"
+
+# Wine: one private prefix; Qt finds the host's DejaVu fonts on the offscreen platform.
+wine_env_init "$dir/wine"
+fontdir="Z:$(echo /usr/share/fonts/truetype/dejavu | tr / '\\')"
+cleanup() {
+  wine_stop
+  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+step "widget tests under Wine (offscreen)"
+wine_start
+"$WINE_LOADER" reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /d "$fontdir" /f >/dev/null 2>&1 </dev/null
+wine_stop
+wine_start
+"${nice_cmd[@]}" ctest --test-dir "$dir" -L app -j "$(nproc)" --output-on-failure
+wine_stop
+
+# The windows platform needs a display: Xvfb, and Wine's own desktop in it so
+# that Wine draws the title bars too. Qt's freetype engine draws the text of
+# the time and line edits, which Wine's GDI engine leaves out.
+step "the test build under Wine on Xvfb, through a Wine COM port to zave-devsim"
+devsim="$out/main/tools/devsim/zave-devsim"
+if [ ! -x "$devsim" ]; then
+  "${nice_cmd[@]}" "$root/scripts/build.sh" "$out/main" >/dev/null
+fi
+run="$dir/drive"
+rm -rf "$run" && mkdir -p "$run"
+exec 7< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>"$run/xvfb.log")
+xvfb_pid=$!
+read -r -t 30 display <&7 || fail "Xvfb did not start: $(cat "$run/xvfb.log")"
+export DISPLAY=":$display"
+port=COM5
+coproc SIM { exec "$devsim" --port COM195 --pace 9600 --state "$run/device.state" 2>&1; }
+sim_pid=$SIM_PID
+read -r -t 30 word name pty <&"${SIM[0]}" || fail "zave-devsim did not start"
+[ "$word" = port ] && [ -e "$pty" ] || fail "zave-devsim said '$word $name $pty'"
+cat <&"${SIM[0]}" >"$run/devsim.trace" &
+wine_map_port "$port" "$pty"
+wine_start
+"$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 </dev/null
+"$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 </dev/null
+winpath() { echo "Z:$1" | tr / '\\'; }
+"${nice_cmd[@]}" timeout 300 "$WINE_LOADER" "$dir/tests/app/zave-drive.exe" -platform windows:fontengine=freetype \
+  --drive "$port" --out "$(winpath "$run")" >"$run/drive.log" 2>&1 &
+drive_pid=$!
+for _ in $(seq 240); do
+  [ -f "$run/ready" ] || ! kill -0 "$drive_pid" 2>/dev/null && break
+  sleep 0.5
+done
+if [ -f "$run/ready" ]; then
+  import -window root "$run/main-window.png"
+  touch "$run/shot-done"
+fi
+drive_rc=0
+wait "$drive_pid" || drive_rc=$?
+cat "$run/drive.log"
+[ "$drive_rc" = 0 ] || fail "zave-drive.exe ended with $drive_rc; report: $(cat "$run/report.txt" 2>/dev/null)"
+[ -f "$run/main-window.png" ] || fail "no screenshot"
+echo "screenshot of the main window under Wine: $run/main-window.png"
+
+# What the device stored, read from the simulator's own memory: Monday slot 1
+# (entry 1) on at 08:00 and Thursday slot 12 (entry 48) on at 23:00 (an hour
+# byte holds 128 for "on"), pulse switch time 42, the third signal.
+entry() { awk -v t="$1" -v k="$2" '$1 == t { print $(k + 1) }' "$run/device.state"; }
+[ "$(entry hour 1) $(entry minute 1)" = "136 0" ] || fail "the device's entry 1 is $(entry hour 1) $(entry minute 1)"
+[ "$(entry hour 48) $(entry minute 48)" = "151 0" ] || fail "the device's entry 48 is $(entry hour 48) $(entry minute 48)"
+[ "$(awk '$1 == "settings" { print $3, $4 }' "$run/device.state")" = "42 3" ] ||
+  fail "the device's settings are $(grep settings "$run/device.state")"
+wine_stop
+
+step "the installer under Wine"
+"${nice_cmd[@]}" timeout 300 "$WINE_LOADER" "$installer" /S || fail "the installer ended with $?"
+installed="$WINEPREFIX/drive_c/Program Files/Orvatone Zave"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvatone Zave"
+for f in "$installed/zave.exe" "$installed/Uninstall.exe" "$menu/Orvatone Zave.lnk"; do
+  [ -f "$f" ] || fail "the installer left no $f"
+done
+if [ -f "$dir/packaging/windows/stage/zavectl.exe" ]; then
+  [ -f "$installed/zavectl.exe" ] || fail "the installer left no zavectl.exe"
+fi
+"$WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvatoneZave' /v DisplayName \
+  2>/dev/null </dev/null | grep -q "Orvatone Zave" || fail "no uninstall entry in the registry"
+# The installed program starts: its main window appears on the display.
+(cd "$installed" && exec timeout 120 "$WINE_LOADER" zave.exe -platform windows:fontengine=freetype >/dev/null 2>&1) &
+started=""
+for _ in $(seq 120); do
+  if xdotool search --name "^Orvatone Zave \(" >/dev/null 2>&1; then started=yes; break; fi
+  sleep 0.5
+done
+[ -n "$started" ] || fail "the installed zave.exe showed no window"
+import -window root "$run/installed.png"
+wine_stop
+"${nice_cmd[@]}" timeout 120 "$WINE_LOADER" "$installed/Uninstall.exe" /S "_?=C:\\Program Files\\Orvatone Zave" ||
+  fail "the uninstaller ended with $?"
+[ ! -e "$installed/zave.exe" ] && [ ! -e "$menu" ] || fail "the uninstaller left the program or its menu entry"
+echo "windows-app: installed, started and uninstalled under Wine"
