@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-dejavu-core ccache
-  dpkg-dev nsis zip xdotool
+  dpkg-dev nsis zip xdotool fonts-wine
 )
 
 missing=()

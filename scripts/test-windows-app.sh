@@ -66,6 +66,8 @@ done
 
 # Wine: one private prefix; Qt finds the host's DejaVu fonts on the offscreen platform.
 wine_env_init "$dir/wine"
+# Nothing of the installer's menu entries and icons may reach the host's desktop.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
 fontdir="Z:$(echo /usr/share/fonts/truetype/dejavu | tr / '\\')"
 cleanup() {
   wine_stop
@@ -136,6 +138,7 @@ entry() { awk -v t="$1" -v k="$2" '$1 == t { print $(k + 1) }' "$run/device.stat
 wine_stop
 
 step "the installer under Wine"
+wine_start
 "${nice_cmd[@]}" timeout 300 "$WINE_LOADER" "$installer" /S || fail "the installer ended with $?"
 installed="$WINEPREFIX/drive_c/Program Files/Orvatone Zave"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvatone Zave"
@@ -147,8 +150,9 @@ if [ -f "$dir/packaging/windows/stage/zavectl.exe" ]; then
 fi
 "$WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvatoneZave' /v DisplayName \
   2>/dev/null </dev/null | grep -q "Orvatone Zave" || fail "no uninstall entry in the registry"
-# The installed program starts: its main window appears on the display.
-(cd "$installed" && exec timeout 120 "$WINE_LOADER" zave.exe -platform windows:fontengine=freetype >/dev/null 2>&1) &
+# The installed program starts from its Start-menu entry, as the operator
+# starts it: its main window appears on the display.
+"$WINE_LOADER" start /unix "$menu/Orvatone Zave.lnk" </dev/null >/dev/null 2>&1 || fail "the Start-menu entry does not start"
 started=""
 for _ in $(seq 120); do
   if xdotool search --name "^Orvatone Zave \(" >/dev/null 2>&1; then started=yes; break; fi
@@ -157,7 +161,13 @@ done
 [ -n "$started" ] || fail "the installed zave.exe showed no window"
 import -window root "$run/installed.png"
 wine_stop
-"${nice_cmd[@]}" timeout 120 "$WINE_LOADER" "$installed/Uninstall.exe" /S "_?=C:\\Program Files\\Orvatone Zave" ||
-  fail "the uninstaller ended with $?"
+# The uninstaller copies itself to a temporary folder and works from there.
+wine_start
+"$WINE_LOADER" "$installed/Uninstall.exe" /S || fail "the uninstaller ended with $?"
+for _ in $(seq 120); do
+  [ -e "$installed/zave.exe" ] || [ -e "$menu" ] || break
+  sleep 0.5
+done
 [ ! -e "$installed/zave.exe" ] && [ ! -e "$menu" ] || fail "the uninstaller left the program or its menu entry"
+wine_stop
 echo "windows-app: installed, started and uninstalled under Wine"

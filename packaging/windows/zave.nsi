@@ -3,9 +3,10 @@
 ;            [-DWITH_ZAVECTL] -DOUTFILE=<installer.exe> zave.nsi
 ; Silent use: installer.exe /S [/D=folder]; Uninstall.exe /S.
 
-Unicode true
+; A 64-bit installer for the 64-bit program (it also runs where only 64-bit
+; Windows programs can, such as a plain 64-bit Wine).
+Target amd64-unicode
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !ifndef VERSION
   !error "VERSION is not defined"
@@ -43,11 +44,6 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "Orvatone"
 !insertmacro MUI_LANGUAGE "Russian"
 
 Function .onInit
-  ; A 64-bit program: its registry entries go to the 64-bit view.
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "Программе нужна 64-разрядная Windows." /SD IDOK
-    Abort
-  ${EndIf}
   SetRegView 64
 FunctionEnd
 

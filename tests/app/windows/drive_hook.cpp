@@ -233,7 +233,7 @@ void startDrive() {
         QTimer::singleShot(0, [] { QCoreApplication::exit(2); });
         return;
     }
-    auto* d = new Drive(args[drive + 1], args[out + 1]);
+    auto* d = new Drive(args[drive + 1], QDir::fromNativeSeparators(args[out + 1]));
     // main() builds and shows the window, then starts the event loop.
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, [d, poll] {
