@@ -17,7 +17,7 @@
 # priority. The install is about 100 MB.
 #
 # Environment: ZAVE_CACHE (default ${XDG_CACHE_HOME:-$HOME/.cache}/zave),
-# ZAVE_QT_JOBS (default: the number of cores).
+# ZAVE_QT_JOBS (default: the number of cores), ZAVE_QT_NICE (default 19).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -100,7 +100,7 @@ case "$host_version" in
   *) echo "build-qt-mingw: host Qt tools are '${host_version:-missing}', need $qt_version (qt6-base-dev-tools)" >&2; exit 1 ;;
 esac
 
-nice_cmd=(nice -n 19)
+nice_cmd=(nice -n "${ZAVE_QT_NICE:-19}")
 jobs="${ZAVE_QT_JOBS:-$(nproc)}"
 work="$cache/qt-work"
 rm -rf "$work" "$prefix"

@@ -145,9 +145,11 @@ menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orva
 for f in "$installed/zave.exe" "$installed/Uninstall.exe" "$menu/Orvatone Zave.lnk"; do
   [ -f "$f" ] || fail "the installer left no $f"
 done
-if [ -f "$dir/packaging/windows/stage/zavectl.exe" ]; then
-  [ -f "$installed/zavectl.exe" ] || fail "the installer left no zavectl.exe"
-fi
+for f in zavectl.exe translations/qtbase_ru.qm; do
+  if [ -f "$dir/packaging/windows/stage/$f" ]; then
+    cmp -s "$dir/packaging/windows/stage/$f" "$installed/$f" || fail "the installer left no $f"
+  fi
+done
 "$WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvatoneZave' /v DisplayName \
   2>/dev/null </dev/null | grep -q "Orvatone Zave" || fail "no uninstall entry in the registry"
 # The installed program starts from its Start-menu entry, as the operator

@@ -57,6 +57,11 @@ Section "${PRODUCT}"
 !ifdef WITH_ZAVECTL
   File "${STAGE}\zavectl.exe"
 !endif
+!ifdef WITH_TRANSLATIONS
+  SetOutPath "$INSTDIR\translations"
+  File "${STAGE}\translations\qtbase_ru.qm"
+  SetOutPath "$INSTDIR"
+!endif
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The working folder of the shortcut is $INSTDIR: the program finds its
@@ -85,6 +90,8 @@ Section "Uninstall"
   Delete "$INSTDIR\zave.exe"
   Delete "$INSTDIR\zavectl.exe"
   Delete "$INSTDIR\Uninstall.exe"
+  Delete "$INSTDIR\translations\qtbase_ru.qm"
+  RMDir "$INSTDIR\translations"
   ; Only when empty: documents the operator saved here stay.
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
