@@ -9,7 +9,10 @@ set(CMAKE_C_COMPILER ${ZAVE_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ZAVE_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZAVE_MINGW_PREFIX}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${ZAVE_MINGW_PREFIX})
+# Libraries built for Windows apart from the tool chain (GoogleTest, Qt) are
+# found in the install prefixes listed in ZAVE_MINGW_PREFIXES.
+set(ZAVE_MINGW_PREFIXES "" CACHE STRING "Install prefixes of libraries built for Windows")
+set(CMAKE_FIND_ROOT_PATH /usr/${ZAVE_MINGW_PREFIX} ${ZAVE_MINGW_PREFIXES})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

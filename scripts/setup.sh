@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine wine64
   xvfb xauth x11-apps x11-utils imagemagick
   fonts-dejavu-core ccache
   dpkg-dev nsis zip xdotool fonts-wine

@@ -24,30 +24,17 @@ step() { echo "-- $*"; }
 qt="$("$root/scripts/build-qt-mingw.sh")"
 [ -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ] || fail "no Qt for mingw in '$qt'"
 
-# GoogleTest for mingw-w64, once per build folder.
-gtest="$out/mingw-app-gtest"
-if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  step "GoogleTest for mingw-w64"
-  "${nice_cmd[@]}" cmake -S /usr/src/googletest -B "$gtest-build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_STANDARD=20 -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
-  "${nice_cmd[@]}" cmake --build "$gtest-build" -j "$(nproc)" >/dev/null
-  cmake --install "$gtest-build" >/dev/null
-fi
+# GoogleTest for mingw-w64, shared with the core's Windows stage.
+gtest="$out/mingw-gtest"
+"$root/scripts/build-gtest-mingw.sh" "$gtest"
 
 step "cross-building zave.exe, the widget tests, the test build and the installer"
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$root"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
-"${nice_cmd[@]}" cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" \
+ZAVE_TARGETS="zave test_app zave-drive windows-package" "${nice_cmd[@]}" "$root/scripts/build.sh" "$dir" \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$gtest" \
+  -DCMAKE_BUILD_TYPE=Release -DZAVE_MINGW_PREFIXES="$gtest/install" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE_LOADER" \
-  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF >/dev/null
-"${nice_cmd[@]}" cmake --build "$dir" -j "$(nproc)" --target zave test_app zave-drive windows-package
+  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF
 installer="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.exe)"
 zip="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.zip)"
 echo "zave.exe $(stat -c %s "$dir/src/app/zave.exe") bytes (stripped in the packages:" \

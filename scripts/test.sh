@@ -2,7 +2,7 @@
 # Set-up, then every test: the full build with the widget tests, the core under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the core (its exchange
 # workers above all) under ThreadSanitizer, and the core cross-compiled for
-# Windows.
+# Windows with its tests and the link end to end run under Wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -11,10 +11,6 @@ cd "$root"
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
 out="$root/build"
-
-echo "== Windows cross-build of the core (mingw-w64)"
-"$root/scripts/build.sh" "$out/mingw" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DZAVE_BUILD_APP=OFF -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_TESTS=OFF -DZAVE_BUILD_BENCH=OFF
 
 echo "== Core under ThreadSanitizer"
 "$root/scripts/build.sh" "$out/tsan" -DCMAKE_BUILD_TYPE=Debug -DZAVE_SANITIZE=thread \
@@ -31,6 +27,9 @@ ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
 echo "== Full build and every test"
 "$root/scripts/build.sh" "$out/main" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$out/main" -j "$jobs" --output-on-failure
+
+echo "== Windows: the core and its tests cross-built with mingw-w64, run under Wine"
+ZAVE_DEVSIM="$out/main/tools/devsim/zave-devsim" "$root/scripts/test-windows.sh" "$out"
 
 echo "== The Qt program for Windows under Wine"
 "$root/scripts/test-windows-app.sh" "$out"

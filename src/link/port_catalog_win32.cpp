@@ -1,8 +1,4 @@
-// The serial ports Windows lists under HARDWARE\DEVICEMAP\SERIALCOMM: each
-// value's name is the device ("\Device\Serial0"), its data the port name.
-#include <windows.h>
-
-#include "link/discovery.h"
+#include "link/port_catalog_win32.h"
 
 namespace zave {
 
@@ -10,11 +6,11 @@ namespace {
 
 class RegistryPortCatalog final : public PortCatalog {
 public:
+    RegistryPortCatalog(HKEY root, std::string subKey) : root_(root), subKey_(std::move(subKey)) {}
+
     std::optional<std::vector<CatalogEntry>> listPorts() override {
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
+        if (::RegOpenKeyExA(root_, subKey_.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
 
         std::vector<CatalogEntry> ports;
         for (DWORD index = 0;; ++index) {
@@ -39,10 +35,20 @@ public:
         ::RegCloseKey(key);
         return ports;
     }
+
+private:
+    HKEY root_;
+    std::string subKey_;
 };
 
 }  // namespace
 
-std::unique_ptr<PortCatalog> makeSystemPortCatalog() { return std::make_unique<RegistryPortCatalog>(); }
+std::unique_ptr<PortCatalog> makeRegistryPortCatalog(HKEY root, std::string subKey) {
+    return std::make_unique<RegistryPortCatalog>(root, std::move(subKey));
+}
+
+std::unique_ptr<PortCatalog> makeSystemPortCatalog() {
+    return makeRegistryPortCatalog(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
+}
 
 }  // namespace zave

@@ -1,15 +1,27 @@
 // The link port on Windows: a COM device opened without overlapped I/O.
 //
 // Reads never wait: the driver's read time-outs are all zero and only the
-// bytes ClearCommError reports as waiting are read. Without overlapped I/O
-// the device cannot be waited on, so waitForInput looks at the input queue
-// between 1 ms waits on the wake event. The handle is closed only by
-// close(), on the user-interface thread while no exchange runs; a worker
-// that finds the device removed only marks the port as gone.
+// bytes ClearCommError reports as waiting are read. A synchronous handle
+// cannot be waited on for input without holding it (a pending WaitCommEvent
+// or timed ReadFile would keep the sender's WriteFile out until it ends), so
+// waitForInput looks at the input queue between short waits on the wake
+// flag, paced to the line: one character takes about 1 ms at 9600 baud, so
+// while input flows the queue is looked at every millisecond; while the line
+// is quiet the wait doubles up to 4 ms, less than the shortest reply lasts,
+// so a reply is always seen while it still arrives and its end within about
+// a character time. The system timer runs at 1 ms while the port is open
+// (Windows otherwise ends a 1 ms wait only at its next 15.6 ms tick) and is
+// given back on close.
+//
+// The handle is closed only by close(), on the user-interface thread while
+// no exchange runs; a worker that finds the device removed only marks the
+// port as gone.
 #include "link/serial_port.h"
 
 #include <windows.h>
+#include <timeapi.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace zave {
@@ -17,6 +29,10 @@ namespace zave {
 namespace {
 
 using std::chrono::steady_clock;
+
+// The first and the longest wait between two looks at the input queue.
+constexpr DWORD kFirstStepMs = 1;
+constexpr DWORD kLongestStepMs = 4;
 
 OpenFailure failureOfOpen(DWORD error) {
     switch (error) {
@@ -28,12 +44,8 @@ OpenFailure failureOfOpen(DWORD error) {
 
 class Win32SerialPort final : public SerialPort {
 public:
-    Win32SerialPort() { wakeEvent_ = ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
-
-    ~Win32SerialPort() override {
-        close();
-        if (wakeEvent_ != nullptr) ::CloseHandle(wakeEvent_);
-    }
+    Win32SerialPort() = default;
+    ~Win32SerialPort() override { close(); }
 
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
@@ -74,9 +86,11 @@ public:
         timeouts.WriteTotalTimeoutConstant = 10;
         if (!::SetCommTimeouts(h, &timeouts)) return fail(h, path);
 
-        if (wakeEvent_ != nullptr) ::ResetEvent(wakeEvent_);
-        wakeFlag_.store(false);
+        ::InterlockedExchange(&wakeFlag_, 0);
         gone_.store(false);
+        // Fine timer steps while the port is open; a system that refuses
+        // keeps its coarse ones and the waits only end later.
+        fineTimer_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
         handle_.store(h);
         return true;
     }
@@ -87,6 +101,8 @@ public:
         HANDLE h = handle_.exchange(nullptr);
         if (h != nullptr) ::CloseHandle(h);
         gone_.store(false);
+        if (fineTimer_) ::timeEndPeriod(1);
+        fineTimer_ = false;
     }
 
     OpenFailure lastOpenFailure() const override { return failure_; }
@@ -127,28 +143,29 @@ public:
     }
 
     WaitResult waitForInput(Deadline deadline) override {
+        // A wake asked for before the input came still wins, as it means
+        // the exchange is over.
+        if (takeWake()) return WaitResult::Woken;
+        DWORD step = kFirstStepMs;
         for (;;) {
             HANDLE h = usableHandle();
             if (h == nullptr) return WaitResult::Gone;
-            // A wake asked for before the input came still wins, as it
-            // means the exchange is over.
-            if (wakeFlag_.exchange(false)) return WaitResult::Woken;
-            if (wakeEvent_ != nullptr && ::WaitForSingleObject(wakeEvent_, 0) == WAIT_OBJECT_0)
-                return WaitResult::Woken;
             if (queued(h) > 0) return WaitResult::Input;
             if (gone_.load()) return WaitResult::Gone;
-            if (steady_clock::now() >= deadline) return WaitResult::Timeout;
-            if (wakeEvent_ != nullptr) {
-                if (::WaitForSingleObject(wakeEvent_, 1) == WAIT_OBJECT_0) return WaitResult::Woken;
-            } else {
-                ::Sleep(1);
-            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0) return WaitResult::Timeout;
+            const DWORD wait = left < step ? DWORD(left) : step;
+            // Sleeps while the flag stays clear: wake() ends it at once.
+            LONG clear = 0;
+            ::WaitOnAddress(&wakeFlag_, &clear, sizeof wakeFlag_, wait);
+            if (takeWake()) return WaitResult::Woken;
+            step = std::min(step * 2, kLongestStepMs);
         }
     }
 
     void wake() override {
-        if (wakeEvent_ != nullptr) ::SetEvent(wakeEvent_);
-        else wakeFlag_.store(true);
+        ::InterlockedExchange(&wakeFlag_, 1);
+        ::WakeByAddressAll(const_cast<LONG*>(&wakeFlag_));
     }
 
 private:
@@ -163,6 +180,9 @@ private:
 
     void markGone() { gone_.store(true); }
 
+    // Takes a wake asked for since the last one was taken.
+    bool takeWake() { return ::InterlockedExchange(&wakeFlag_, 0) != 0; }
+
     // Bytes in the driver's input queue; a failure means the device is gone.
     size_t queued(HANDLE h) {
         DWORD errors = 0;
@@ -176,8 +196,10 @@ private:
 
     std::atomic<HANDLE> handle_{nullptr};
     std::atomic<bool> gone_{false};
-    std::atomic<bool> wakeFlag_{false};
-    HANDLE wakeEvent_ = nullptr;
+    // Set by wake(), taken by waitForInput; waited on by address, which
+    // costs no kernel object and ends the wait as soon as it is set.
+    volatile LONG wakeFlag_ = 0;
+    bool fineTimer_ = false;  // timeBeginPeriod(1) holds until close()
     OpenFailure failure_ = OpenFailure::None;
     std::string detail_;
 };

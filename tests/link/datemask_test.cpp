@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
@@ -69,11 +70,20 @@ TEST(StampedLogText, StampIsFollowedDirectlyByTheText) {
     EXPECT_EQ(stampedLogText(kMorning, "%hh"), "09:05:03 ->%hh");
 }
 
+// The C library's local calendar reading of `t`; false when it has none.
+bool libraryLocalTime(std::time_t t, std::tm& parts) {
+#ifdef _WIN32
+    return localtime_s(&parts, &t) == 0;
+#else
+    return localtime_r(&t, &parts) != nullptr;
+#endif
+}
+
 TEST(SystemLocalTime, IsACoherentCalendarReading) {
     const std::time_t before = std::time(nullptr);
     const LocalTime t = systemLocalTime();
     std::tm parts{};
-    ASSERT_NE(localtime_r(&before, &parts), nullptr);
+    ASSERT_TRUE(libraryLocalTime(before, parts));
 
     // The date is a real one and the day of week belongs to it (0 = Sunday).
     const std::chrono::year_month_day date{std::chrono::year(int(t.year)),

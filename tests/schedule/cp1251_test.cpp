@@ -14,7 +14,7 @@
 namespace zave {
 namespace {
 
-std::string utf8Of(char32_t cp) {
+[[maybe_unused]] std::string utf8Of(char32_t cp) {  // used where the system converter exists
     std::string s;
     if (cp < 0x80) {
         s += static_cast<char>(cp);

@@ -12,6 +12,7 @@
 #include "link/serial_port.h"
 #include "support/devsim.h"
 #include "support/fakes.h"
+#include "support/sample_documents.h"
 
 namespace zave {
 namespace {
@@ -20,6 +21,8 @@ using testing::DevSim;
 using testing::FakeLog;
 using testing::FakeMessageBoxes;
 using testing::FakeProgress;
+using testing::otherDocument;
+using testing::richDocument;
 
 const std::string kStartWrite = "09:05:03 -> Старт запись программы";
 const std::string kWritten = "09:05:03 -> Программа записана";
@@ -50,39 +53,6 @@ std::optional<StoredState> readState(const std::string& path) {
     if (!(in >> word) || word != "settings" || !(in >> s.settings[0] >> s.settings[1] >> s.settings[2]))
         return std::nullopt;
     return s;
-}
-
-// A document that uses every day and slot: enabled and disabled slots, all
-// hours and minutes spread over their range, and volumes shifted by `round`
-// so that three rounds cover every percent 0..100.
-ScheduleDocument richDocument(int round) {
-    ScheduleDocument doc;
-    resetDocument(doc);
-    for (int d = 1; d <= 7; ++d) {
-        for (int s = 1; s <= 12; ++s) {
-            const int k = imageIndex(d, s);
-            doc.slot(d, s) = TimeSlot{(k + round) % 3 == 0 ? 0 : 1, (k * 7 + round) % 24, (k * 13 + round) % 60,
-                                      (k - 1 + round * 84) % 101};
-        }
-    }
-    doc.soundType = round % 3 + 1;
-    doc.pulseSwitchTime = std::to_string(37 + round * 100);
-    doc.soundDisabled = round % 2;
-    doc.currentDay = 3;
-    return doc;
-}
-
-// A document clearly different from the rich ones.
-ScheduleDocument otherDocument() {
-    ScheduleDocument doc;
-    resetDocument(doc);
-    for (int d = 1; d <= 7; ++d)
-        for (int s = 1; s <= 12; ++s) doc.slot(d, s) = TimeSlot{1, 5, 55, 50};
-    doc.soundType = 2;
-    doc.pulseSwitchTime = "99";
-    doc.soundDisabled = 1;
-    doc.currentDay = 3;
-    return doc;
 }
 
 std::string wireText(const std::string& frame) { return frame.substr(0, frame.size() - 1); }  // without the CR
