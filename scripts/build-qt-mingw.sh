@@ -103,51 +103,74 @@ esac
 nice_cmd=(nice -n "${ZAVE_QT_NICE:-19}")
 jobs="${ZAVE_QT_JOBS:-$(nproc)}"
 work="$cache/qt-work"
-rm -rf "$work" "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
 log() { echo "build-qt-mingw: $*" >&2; }
+unpacked_source() { find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1; }
 
-log "fetching Debian's qt6-base source (bookworm main)"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-  >"$work/apt/sources.list"
-apt_private=(
-  -o Dir::Etc::sourcelist="$work/apt/sources.list"
-  -o Dir::Etc::sourceparts=-
-  -o Dir::State::Lists="$work/apt/lists"
-  -o Dir::Cache="$work/apt/cache"
-  -o APT::Sandbox::User=root
-)
-apt-get -qq "${apt_private[@]}" update >&2
-# apt-get source unpacks with dpkg-source -x, which applies Debian's patches.
-(cd "$work/src" && apt-get -q "${apt_private[@]}" source qt6-base >&2)
-src="$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
-[ -n "$src" ] && [ -f "$src/CMakeLists.txt" ] || { log "no unpacked source in $work/src"; exit 1; }
-debian_version="$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)"
+fetch_source() {
+  log "fetching Debian's qt6-base source (bookworm main)"
+  mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
+    >"$work/apt/sources.list"
+  local apt_private=(
+    -o Dir::Etc::sourcelist="$work/apt/sources.list"
+    -o Dir::Etc::sourceparts=-
+    -o Dir::State::Lists="$work/apt/lists"
+    -o Dir::Cache="$work/apt/cache"
+    -o APT::Sandbox::User=root
+  )
+  apt-get -qq "${apt_private[@]}" update >&2
+  # apt-get source unpacks with dpkg-source -x, which applies Debian's patches.
+  (cd "$work/src" && apt-get -q "${apt_private[@]}" source qt6-base >&2)
+  local src
+  src="$(unpacked_source)"
+  [ -n "$src" ] && [ -f "$src/CMakeLists.txt" ] || { log "no unpacked source in $work/src"; return 1; }
+  log "source $(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)," \
+    "$(grep -cv '^#' "$src/debian/patches/series" 2>/dev/null || echo 0) Debian patches applied"
+}
+
+configure() {
+  # The installed qt.toolchain.cmake loads the tool-chain file it was built
+  # with; a copy beside the install keeps it working when the checkout moves.
+  mkdir -p "$prefix"
+  cp "$root/cmake/mingw-w64.cmake" "$prefix/mingw-w64.cmake"
+  local start=$SECONDS
+  log "configuring (log: $work/configure.log)"
+  "${nice_cmd[@]}" cmake -S "$(unpacked_source)" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    "${qt_options[@]}" >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log" >&2; return 1; }
+  log "configured in $((SECONDS - start)) s"
+  echo "$want" >"$work/configured.stamp"
+}
+
+# A build stopped half-way with the same options goes on where it stopped.
+if [ -f "$work/configured.stamp" ] && [ -f "$prefix/mingw-w64.cmake" ] &&
+  diff -q "$work/configured.stamp" <(echo "$want") >/dev/null; then
+  log "going on with the build in $work"
+else
+  rm -rf "$work" "$prefix"
+  fetch_source
+  configure
+fi
+debian_version="$(dpkg-parsechangelog -l "$(unpacked_source)/debian/changelog" -S Version)"
 case "$debian_version" in
   "$qt_version"+*) ;;
   *) log "Debian offers qt6-base $debian_version, need $qt_version"; exit 1 ;;
 esac
-log "source $debian_version, $(grep -cv '^#' "$src/debian/patches/series" 2>/dev/null || echo 0) Debian patches applied"
-
-# The installed qt.toolchain.cmake loads the tool-chain file it was built
-# with; a copy beside the install keeps it working when the checkout moves.
-mkdir -p "$prefix"
-cp "$root/cmake/mingw-w64.cmake" "$prefix/mingw-w64.cmake"
 
 start=$SECONDS
-log "configuring (log: $work/configure.log)"
-"${nice_cmd[@]}" cmake -S "$src" -B "$work/build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
-  -DCMAKE_INSTALL_PREFIX="$prefix" \
-  "${qt_options[@]}" >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log" >&2; exit 1; }
-configured=$SECONDS
-log "configured in $((configured - start)) s; building with $jobs jobs (log: $work/build.log)"
-"${nice_cmd[@]}" cmake --build "$work/build" -j "$jobs" >"$work/build.log" 2>&1 || { tail -n 60 "$work/build.log" >&2; exit 1; }
-built=$SECONDS
-log "built in $((built - configured)) s; installing"
+log "building with $jobs jobs (log: $work/build.log)"
+rc=0
+"${nice_cmd[@]}" cmake --build "$work/build" -j "$jobs" >>"$work/build.log" 2>&1 || rc=$?
+if [ "$rc" != 0 ]; then
+  tail -n 60 "$work/build.log" >&2
+  log "the build ended with exit code $rc; run again to go on"
+  exit 1
+fi
+log "built in $((SECONDS - start)) s; installing"
 "${nice_cmd[@]}" cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 40 "$work/install.log" >&2; exit 1; }
 
 { echo "$want"; echo "debian $debian_version"; } >"$stamp"
-log "installed in $prefix ($(du -sh "$prefix" | cut -f1)); configure $((configured - start)) s, build $((built - configured)) s"
+log "installed in $prefix ($(du -sh "$prefix" | cut -f1))"
 rm -rf "$work"
 echo "$prefix"
