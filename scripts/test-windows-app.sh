@@ -39,16 +39,6 @@ installer="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.exe)"
 zip="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.zip)"
 echo "zave.exe $(stat -c %s "$dir/src/app/zave.exe") bytes (stripped in the packages:" \
   "$(stat -c %s "$dir/packaging/windows/stage/zave.exe")); installer $(stat -c %s "$installer"); zip $(stat -c %s "$zip")"
-# Only Windows system libraries may be imported: the exe runs without installing anything.
-imports="$(x86_64-w64-mingw32-objdump -p "$dir/src/app/zave.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
-for dll in $imports; do
-  case "$dll" in
-    advapi32.dll|comdlg32.dll|d2d1.dll|d3d11.dll|dwmapi.dll|dwrite.dll|dxgi.dll|gdi32.dll|imm32.dll|kernel32.dll|\
-    msvcrt.dll|netapi32.dll|ole32.dll|oleaut32.dll|setupapi.dll|shell32.dll|shlwapi.dll|user32.dll|userenv.dll|\
-    uxtheme.dll|version.dll|winmm.dll|ws2_32.dll|wtsapi32.dll|api-ms-win-*) ;;
-    *) fail "zave.exe imports $dll, which is not part of Windows" ;;
-  esac
-done
 [ "$(unzip -Z1 "$zip")" = zave.exe ] || fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe alone"
 
 # Wine: one private prefix; Qt finds the host's DejaVu fonts on the offscreen platform.
@@ -65,10 +55,22 @@ trap cleanup EXIT
 
 step "widget tests under Wine (offscreen)"
 wine_start
+# zave.exe runs without installing anything: it imports only libraries a
+# Windows system has (those in Wine's system folder, or API sets), none of the
+# compiler's or Qt's.
+for dll in $(x86_64-w64-mingw32-objdump -p "$dir/src/app/zave.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u); do
+  case "$dll" in
+    api-ms-win-*) ;;
+    *) [ -e "$WINEPREFIX/drive_c/windows/system32/$dll" ] || fail "zave.exe imports $dll, which Windows does not have" ;;
+  esac
+done
+
 # Qt's variables do not pass from the shell into Wine; the user's environment
 # in Wine's registry reaches every program started after it is set.
 "$WINE_LOADER" reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /d "$fontdir" /f >/dev/null 2>&1 </dev/null
-"${nice_cmd[@]}" ctest --test-dir "$dir" -L app -j "$(nproc)" --output-on-failure
+# A failure here is reported at the end: the stages after it still run.
+widget_tests=passed
+"${nice_cmd[@]}" ctest --test-dir "$dir" -L app -j "$(nproc)" --output-on-failure || widget_tests=failed
 wine_stop
 
 # The windows platform needs a display: Xvfb, and Wine's own desktop in it so
@@ -162,3 +164,4 @@ done
 [ ! -e "$installed/zave.exe" ] && [ ! -e "$menu" ] || fail "the uninstaller left the program or its menu entry"
 wine_stop
 echo "windows-app: installed, started and uninstalled under Wine"
+[ "$widget_tests" = passed ] || fail "widget tests under Wine: some failed (see above)"

@@ -110,13 +110,16 @@ private:
         typeInto(field, volume);
     }
 
-    // The Win32 registry list (HARDWARE\DEVICEMAP\SERIALCOMM), scanned once a second.
+    // The Win32 registry list (HARDWARE\DEVICEMAP\SERIALCOMM), scanned once a
+    // second; an entry reads "<device>  <port>", such as "Serial4  COM5".
     void portListed() {
-        const std::string name = port_.toStdString();
+        const std::string tail = "  " + port_.toStdString();
         const bool listed = QTest::qWaitFor(
             [&] {
                 const auto& known = w_->discovery().knownPorts();
-                return std::find(known.begin(), known.end(), name) != known.end();
+                return std::any_of(known.begin(), known.end(), [&](const std::string& e) {
+                    return e.size() > tail.size() && e.compare(e.size() - tail.size(), tail.size(), tail) == 0;
+                });
             },
             kWaitMs);
         check(listed, "the registry's port list names " + port_);
