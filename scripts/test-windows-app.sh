@@ -90,11 +90,16 @@ export DISPLAY=":$display"
 port=COM5
 # Its own port-link folder: the simulator's link stays out of the user's.
 mkdir -p "$run/runtime"
-coproc SIM { XDG_RUNTIME_DIR="$run/runtime" exec "$devsim" --port COM195 --pace 9600 --state "$run/device.state" 2>&1; }
-sim_pid=$SIM_PID
-read -r -t 30 word name pty <&"${SIM[0]}" || fail "zave-devsim did not start"
-[ "$word" = port ] && [ -e "$pty" ] || fail "zave-devsim said '$word $name $pty'"
-cat <&"${SIM[0]}" >"$run/devsim.trace" &
+XDG_RUNTIME_DIR="$run/runtime" "$devsim" --port COM195 --pace 9600 --state "$run/device.state" \
+  >"$run/devsim.trace" 2>&1 &
+sim_pid=$!
+# Its first line: "port COM195 <pseudo-terminal>".
+for _ in $(seq 100); do
+  read -r word name pty <"$run/devsim.trace" || true
+  [ -n "${pty:-}" ] && break
+  sleep 0.1
+done
+[ "${word:-}" = port ] && [ -e "${pty:-}" ] || fail "zave-devsim did not start: $(cat "$run/devsim.trace")"
 wine_map_port "$port" "$pty"
 wine_start
 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 </dev/null
