@@ -11,6 +11,7 @@ packages=(
   fonts-dejavu-core ccache
   dpkg-dev file lintian appstream desktop-file-utils qt6-qpa-plugins
   fonts-dejavu-extra qt6-translations-l10n
+  nsis zip xdotool fonts-wine
 )
 
 missing=()

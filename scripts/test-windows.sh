@@ -25,20 +25,9 @@ die() {
   exit 1
 }
 
-# GoogleTest for Windows, from the sources Debian ships, with the project's
-# tool chain.
+# GoogleTest for Windows, once per build folder.
 gtest="$out/mingw-gtest"
-if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  echo "-- GoogleTest for mingw-w64"
-  [ -f /usr/src/googletest/CMakeLists.txt ] || die "no /usr/src/googletest (package googletest)"
-  launcher=()
-  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-  cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja "${launcher[@]}" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_STANDARD=20 \
-    -DCMAKE_INSTALL_PREFIX="$gtest/install" >/dev/null
-  cmake --build "$gtest/build" -j "$jobs"
-  cmake --install "$gtest/build" >/dev/null
-fi
+"$root/scripts/build-gtest-mingw.sh" "$gtest"
 
 echo "-- Core and its tests for Windows"
 win="$out/windows"

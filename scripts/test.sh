@@ -37,5 +37,8 @@ run_tests "$out/main"
 echo "== Windows: the core and its tests cross-built with mingw-w64, run under Wine"
 ZAVE_DEVSIM="$out/main/tools/devsim/zave-devsim" "$root/scripts/test-windows.sh" "$out"
 
+echo "== The Qt program for Windows under Wine"
+"$root/scripts/test-windows-app.sh" "$out"
+
 echo "== Debian package: lintian, desktop entry, metainfo, the unpacked programs"
 "$root/scripts/check_package.sh" "$out/main"

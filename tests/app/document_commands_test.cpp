@@ -60,7 +60,7 @@ TEST_F(AppTest, SaveAppliesTheExtensionRuleAndAsksBeforeReplacing) {
     typeInto(volumeField(1), "50");
 
     struct Row { const char* typed; const char* saved; };
-    const Row rows[] = {{"plan", "plan.ptm"}, {"plan.txt", "plan.txt.ptm"}, {"PLAN.PTM", "PLAN.PTM"}};
+    const Row rows[] = {{"plan", "plan.ptm"}, {"plan.txt", "plan.txt.ptm"}, {"WEEK.PTM", "WEEK.PTM"}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.typed);
         files.saves = {dir.filePath(r.typed)};
