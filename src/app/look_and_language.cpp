@@ -18,7 +18,10 @@ namespace {
 // without rounding the advances up, which would widen the texts.
 QFont layoutFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Tahoma")});
+    // Font databases that name a font by its typographic family (FreeType's)
+    // know the condensed face only as "DejaVu Sans" of condensed width.
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans"), QStringLiteral("Tahoma")});
+    font.setStretch(QFont::SemiCondensed);
     font.setPixelSize(10);
     font.setHintingPreference(QFont::PreferVerticalHinting);
     return font;
@@ -41,7 +44,8 @@ bool installQtTranslations(QApplication& app) {
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     const QStringList places = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
-                                QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+                                QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations")),
+                                QStringLiteral(":/translations")};
     for (const QString& place : places) {
         auto* translator = new QTranslator(&app);
         if (translator->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"), place)) {
