@@ -126,8 +126,13 @@ for _ in $(seq 120); do
   sleep 0.5
 done
 [ -n "$wid" ] || fail "no main window of zave appeared under Xvfb"
-DISPLAY="$display" xprop -id "$wid" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL)' ||
-  fail "the main window has no icon (icon $id not found in the unpacked theme)"
+# The icon may reach the window manager's properties a little after the map.
+icon=""
+for _ in $(seq 40); do
+  DISPLAY="$display" xprop -id "$wid" _NET_WM_ICON 2>/dev/null | grep -q '^_NET_WM_ICON(CARDINAL)' && { icon=yes; break; }
+  sleep 0.25
+done
+[ -n "$icon" ] || fail "the main window has no icon (icon $id not found in the unpacked theme)"
 wm_class="$(DISPLAY="$display" xprop -id "$wid" WM_CLASS)"
 grep -q "\"$(key StartupWMClass)\"" <<<"$wm_class" || fail "StartupWMClass '$(key StartupWMClass)' is not in $wm_class"
 echo "package check: zave_${version} passes (desktop id $id, zavectl: $zavectl)"
