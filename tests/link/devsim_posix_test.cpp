@@ -238,6 +238,7 @@ TEST(DevSim, FaultCountsAndLimits) {
         EXPECT_EQ(link.engine.sendCommand(WriteSettings, {}), ExchangeResult::Ok);
         EXPECT_EQ(link.engine.sendQuery(Status, 0, 0), ExchangeResult::BadReply);
         ASSERT_TRUE(link.sim.waitForReceived(3));
+        ASSERT_TRUE(link.sim.waitForSent(2));
         EXPECT_EQ(link.sim.sentAnswers(), 2);
     }
     {
@@ -282,6 +283,8 @@ TEST(DevSim, RefusedCodesDroppedFramesAndSplitAnswers) {
         int dropped = 0;
         for (const auto& line : link.sim.traceLines()) dropped += line == "dropped";
         EXPECT_EQ(dropped, 1);
+        // The simulator traces an answer after sending it: wait for the trace.
+        ASSERT_TRUE(link.sim.waitForSent(3));
         EXPECT_EQ(link.sim.sentAnswers(), 3);
     }
     {
