@@ -633,20 +633,26 @@ TEST_F(ProgressUiTest, TimerTicksAreDroppedWhileHeldNotDelayed) {
 
     ProgressWindow* w = open();
     ASSERT_TRUE(w);
+    // On Windows the system posts a timer's message when it chooses, which may
+    // be after the hold has taken every pending event: there a tick that fell
+    // due can still be waiting afterwards, and follow the operation at once as
+    // it would follow any other action. No tick runs while the thread is held.
+#ifdef _WIN32
+    constexpr bool kTicksArePostedAtOnce = false;
+#else
+    constexpr bool kTicksArePostedAtOnce = true;
+#endif
     for (int i = 0; i < 3; ++i) {
         letTimerFallDue(periodic);
         EXPECT_FALSE(ui->stopRequested());
-        EXPECT_GT(periodic.remainingTime(), 0) << "the tick that fell due was taken, not left waiting";
+        if (kTicksArePostedAtOnce)
+            EXPECT_GT(periodic.remainingTime(), 0) << "the tick that fell due was taken, not left waiting";
     }
     // A tick falling due during the last exchange is taken by the close.
     letTimerFallDue(periodic);
     ui->closeProgressWindow();
-#ifndef _WIN32
-    // On Windows the system posts the timer's message when it chooses, which
-    // may be after the close has taken every pending event; there a tick can
-    // follow the operation at once, as it would follow any other action.
-    EXPECT_GT(periodic.remainingTime(), 0) << "no tick may run late after the operation";
-#endif
+    if (kTicksArePostedAtOnce)
+        EXPECT_GT(periodic.remainingTime(), 0) << "no tick may run late after the operation";
     EXPECT_EQ(zeroTicks, 0) << "no tick ran while the operation held the thread";
     EXPECT_EQ(periodicTicks, 0) << "no tick ran while the operation held the thread";
     EXPECT_TRUE(zero.isActive());
