@@ -645,14 +645,16 @@ TEST_F(ProgressUiTest, TimerTicksAreDroppedWhileHeldNotDelayed) {
     for (int i = 0; i < 3; ++i) {
         letTimerFallDue(periodic);
         EXPECT_FALSE(ui->stopRequested());
-        if (kTicksArePostedAtOnce)
+        if (kTicksArePostedAtOnce) {
             EXPECT_GT(periodic.remainingTime(), 0) << "the tick that fell due was taken, not left waiting";
+        }
     }
     // A tick falling due during the last exchange is taken by the close.
     letTimerFallDue(periodic);
     ui->closeProgressWindow();
-    if (kTicksArePostedAtOnce)
+    if (kTicksArePostedAtOnce) {
         EXPECT_GT(periodic.remainingTime(), 0) << "no tick may run late after the operation";
+    }
     EXPECT_EQ(zeroTicks, 0) << "no tick ran while the operation held the thread";
     EXPECT_EQ(periodicTicks, 0) << "no tick ran while the operation held the thread";
     EXPECT_TRUE(zero.isActive());
