@@ -104,9 +104,23 @@ CommandParams clockRecord(const LocalTime& t) {
 
 bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
     if (!portOpen) return false;
-    // One reading of the clock; repeats send the same values.
-    const CommandParams record = clockRecord(clock.now());
-    const ExchangeResult r = exchangeAttempts([&] { return engine.sendCommand(SetClock, record); });
+    engine.beginOperation();
+    // The clock is read only once the line is free, so that no wait for
+    // replies owed from before stands between the reading and the frame.
+    ExchangeResult r = engine.awaitClearLine() ? ExchangeResult::NoReply : ExchangeResult::Disconnect;
+    for (int call = 0; call < kMaxExchangeAttempts && (r == ExchangeResult::NoReply || r == ExchangeResult::BadReply);
+         ++call) {
+        r = engine.sendCommand(SetClock, clockRecord(clock.now()));
+        // A late device still takes the frame and sets the time it carries
+        // when the frame arrives. A copy sent now would arrive later and set
+        // the same, older, time again: the late answer is waited for
+        // instead. Only a refusal or no answer at all reads the clock anew.
+        if (r == ExchangeResult::NoReply || r == ExchangeResult::BadReply) {
+            const ExchangeResult late = engine.awaitOwedAnswer();
+            if (late == ExchangeResult::Ok || late == ExchangeResult::Disconnect) r = late;
+        }
+    }
+    if (r == ExchangeResult::Ok && !engine.answersConfirmed()) r = ExchangeResult::BadReply;
     log.logLine(r == ExchangeResult::Ok ? " Время синхронизировано" : " Команда не выполнена", LogMode::Stamped);
     return r == ExchangeResult::Ok;
 }

@@ -35,6 +35,8 @@ struct StepRunner {
             if ((r == ExchangeResult::NoReply || r == ExchangeResult::BadReply) && attempts < kMaxExchangeAttempts)
                 continue;
             if (r != ExchangeResult::Ok) return false;
+            // A reply that answered no frame puts every answer in doubt.
+            if (!ctx.engine.noSurplusSoFar()) return false;
             break;
         }
         attempts = 0;
@@ -70,6 +72,7 @@ bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocu
     ctx.progress.openProgressWindow();
 
     bool succeeded = false;
+    ctx.engine.beginOperation();
     if (!documentIsWritable) {
         ctx.boxes.show(kWriteGateTitle, kWriteGateText, MessageIcon::Warning, MessageButtons::Ok);
     } else {
@@ -82,6 +85,9 @@ bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocu
                 break;
             }
         }
+        // Every answer was the device's own to its frame, not a reply twice
+        // sent or a stray one taken in its place.
+        succeeded = succeeded && ctx.engine.answersConfirmed();
     }
 
     ctx.log.logLine(succeeded ? " Программа записана" : kNotDone, LogMode::Stamped);
@@ -99,6 +105,7 @@ bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& d
     ProgramImage received;
     StepRunner runner{ctx};
     bool succeeded = true;
+    ctx.engine.beginOperation();
     for (const ReadBlock& block : tableReadBlocks()) {
         if (!runner.run([&] { return ctx.engine.sendQuery(block.code, block.first, block.last); })) {
             succeeded = false;
@@ -112,10 +119,17 @@ bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& d
     }
 
     if (succeeded) {
-        // The schedule is replaced only once all three tables are in.
+        const ScheduleDocument before = doc;
+        // The schedule is replaced once all three tables are in.
         decodeSchedule(received, doc);
         succeeded = runner.run([&] { return ctx.engine.sendQuery(ReadSettings, 0, 0); });
         if (succeeded) decodeSettings(ctx.engine.replyData(), doc);
+        // What was taken in stays only if every answer was the device's own
+        // to its query, not a reply sent twice or a stray one in its place.
+        if (!ctx.engine.answersConfirmed()) {
+            doc = before;
+            succeeded = false;
+        }
     }
 
     ctx.log.logLine(succeeded ? " Программа считана" : kNotDone, LogMode::Stamped);

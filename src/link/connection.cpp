@@ -1,5 +1,7 @@
 #include "link/connection.h"
 
+#include "link/line_record.h"
+
 namespace zave {
 
 namespace {
@@ -50,7 +52,7 @@ ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
     log_.logLine("Ждите!!!", LogMode::Plain);
     pump_.dropPendingEvents(10);
     established_ = false;
-    port_.close();
+    closePort();
     const bool opened = port_.open(portName);
     log_.logLine(" ", LogMode::Clear);
 
@@ -64,11 +66,17 @@ ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
     }
 
     log_.logLine(portName + " Порт открыт", LogMode::Stamped);
+    // A program that left its mark on this line did not close it cleanly and
+    // may have left the device owing replies; the engine listens first. The
+    // mark now stands for this program until its own clean close.
+    openName_ = portName;
+    engine_.lineOpened(LineRecord::leftInUse(portName));
+    LineRecord::markInUse(portName);
     const ExchangeResult r = statusQuery(port_, engine_);
     if (r != ExchangeResult::Ok) {
         log_.logLine("Устройство не отвечает", LogMode::Plain);
         log_.logLine(kLinkBroken, LogMode::Plain);
-        port_.close();
+        closePort();
         return ConnectOutcome::NoAnswer;
     }
     if (engine_.replyData()[1] == kSupportedDeviceType) {
@@ -78,7 +86,7 @@ ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
     }
     log_.logLine("Данное уст. не поддерживается", LogMode::Plain);
     log_.logLine(kLinkBroken, LogMode::Plain);
-    port_.close();
+    closePort();
     return ConnectOutcome::Unsupported;
 }
 
@@ -90,7 +98,15 @@ void DeviceLink::closeLink() {
 
 void DeviceLink::closePort() {
     established_ = false;
+    // The line is given up only with nothing owed on it: replies still owed
+    // are waited for (or the quiet limit), so that the next user of the line,
+    // this program or another, finds it quiet. Only then is the mark removed;
+    // a line that went or never fell quiet keeps it, and its next user
+    // listens first.
+    const bool clean = port_.isOpen() && engine_.awaitClearLine();
     port_.close();
+    if (clean && !openName_.empty()) LineRecord::clear(openName_);
+    openName_.clear();
 }
 
 void DeviceLink::monitorLink(const std::string& portSelectorText,

@@ -45,6 +45,8 @@ private:
     // A greeting succeeded and no close followed. The port itself may have
     // gone meanwhile (adapter unplugged); the next monitor step reports that.
     bool established_ = false;
+    // The port this link opened, for its mark (line_record.h).
+    std::string openName_;
 };
 
 }  // namespace zave

@@ -23,12 +23,6 @@ using namespace std::chrono_literals;
 using std::chrono::steady_clock;
 
 constexpr auto kWorkerWait = 300ms;
-// The longest a device takes to begin a reply, counted from the later of the
-// frame and the end of its previous reply, and the longest pause inside a
-// reply. A line quiet for the quiet limit after the last frame or byte will
-// bring no more replies to frames already sent.
-constexpr auto kLongestDeviceDelay = 1500ms;
-constexpr auto kQuietLimit = kLongestDeviceDelay + 400ms;
 // A bound against a line that never stops talking.
 constexpr size_t kMaxInputAtOnce = 64 * 1024;
 
@@ -112,9 +106,29 @@ void ExchangeEngine::writeOff() {
     // sent is silent, not slow.
     silent_ = !ledger_.heardSinceOldestOwed();
     ledger_.writeOff();
+    // Should a reply written off come after all, it is a surplus; until the
+    // line has been quiet for the quiet limit again that cannot be ruled out.
+    inDoubt_ = true;
 }
 
 ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame) {
+    if (ledger_.surpluses() != surplusesSettled_ && !listenFirst_) {
+        // A reply came that no frame was owed: the device and the ledger are
+        // out of step, and more such replies may follow.
+        listenFirst_ = true;
+        listenFrom_ = steady_clock::now();
+    }
+    if (listenFirst_) {
+        // Whatever was sent before (by the last program on this line, or
+        // answered twice) may still be answered: listen until the line has
+        // been quiet for the quiet limit and drop what came. A line that
+        // never falls quiet sends nothing.
+        const auto giveUp = steady_clock::now() + 4 * kQuietLimit;
+        if (!waitQuiet(listenFrom_, kQuietLimit, giveUp)) return port_.isOpen() ? LineState::Busy : LineState::Gone;
+        ledger_.reset();
+        surplusesSettled_ = ledger_.surpluses();
+        listenFirst_ = false;
+    }
     auto quietSince = [&] {
         const auto last = ledger_.lastActivity();
         return last ? steady_clock::now() - *last : steady_clock::duration::max();
@@ -125,7 +139,8 @@ ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame)
         return LineState::Clear;
     }
     // Replies owed for copies of this very frame say what its own would.
-    if (ledger_.owedFrame() == frame) return LineState::Clear;
+    // (No frame is empty: an empty one asks for the line to be cleared.)
+    if (!frame.empty() && ledger_.owedFrame() == frame) return LineState::Clear;
 
     // Hold the frame until the device has paid what it owes. A line that
     // never falls quiet and never ends its replies gets a limit.
@@ -195,6 +210,7 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
             else t.detach();
         }
         abandoned_.push_back(shared);
+        inDoubt_ = true;
         ledger_.frameSent(frame, steady_clock::now());
         ledger_.lostTrack();
         replyText_.clear();
@@ -227,6 +243,10 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
 
     // The frame first, then what came: a reply that came in this exchange
     // may pay off this very frame.
+    // The answer, if one came, belongs to the oldest copy of this frame still
+    // owed, or else to this one.
+    const auto answeredSent =
+        ledger_.owed() > 0 ? ledger_.oldestOwedSent().value_or(shared->sentAt) : shared->sentAt;
     if (shared->written > 0) ledger_.frameSent(frame, shared->sentAt);
     const std::string_view fresh = std::string_view(shared->replyText).substr(shared->initialText.size());
     if (!fresh.empty()) {
@@ -239,6 +259,7 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
     if (auto whole = ledger_.takeWholeReply()) {
         replyText_ = std::move(*whole);
         ledger_.dropWholeReplies();
+        answerTaken(answeredSent, shared->lastByteAt);
     } else {
         replyText_ = ledger_.unread();
         const TokenCounts seen = countTokens(replyText_);

@@ -35,6 +35,33 @@ public:
     // Text the receiver gathered in the last exchange.
     const std::string& lastReplyText() const { return replyText_; }
 
+    // The line's own life (line_quiet.cpp); both front ends reach these
+    // through DeviceLink, which opens and closes the port.
+    //
+    // The port was just opened. Nothing sent on an earlier line is owed on
+    // this one; when `othersMayBeOwed` (the last program on it did not close
+    // it cleanly) nothing is sent until the line has been quiet for the quiet
+    // limit, counted from now.
+    void lineOpened(bool othersMayBeOwed);
+    // Waits, sending nothing, until every reply owed has come or the line has
+    // been quiet so long that none can still come; what came is dropped.
+    // False when the port went or the line never fell quiet.
+    bool awaitClearLine();
+    // Waits for the reply still owed to the last frame, sending nothing, and
+    // evaluates it as that frame's answer (for a command whose copies must
+    // not be sent again). BadReply when none is owed or none came.
+    ExchangeResult awaitOwedAnswer();
+    // One operation (a write, a read, a clock sync) begins: surpluses and
+    // doubts are counted from here.
+    void beginOperation();
+    // Whether the answers taken since beginOperation were the device's
+    // answers to their frames: waits until no reply that the device might
+    // still owe, unknown to the ledger, can still come, and finds none came.
+    bool answersConfirmed();
+    // False once a reply came since beginOperation that no frame was owed:
+    // the operation cannot end well, and need not go on.
+    bool noSurplusSoFar() const { return ledger_.surpluses() == surplusesBefore_; }
+
     // Shared by the engine and the two workers of one exchange; lives on the
     // heap so that a worker left behind never touches freed memory.
     struct Shared;
@@ -64,6 +91,30 @@ private:
     // The device let replies it owed go unanswered for the whole quiet limit:
     // repeats of the next frame get no longer wait than the first.
     bool silent_ = false;
+    // Waits until the line has been quiet for `quiet`, counted from `from`
+    // or the last byte heard, whichever is later; every byte is taken into
+    // the ledger. False when the port went or `giveUp` came first.
+    bool waitQuiet(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::duration quiet,
+                   std::chrono::steady_clock::time_point giveUp);
+    // An answer was taken for a frame sent at `sentAt`.
+    void answerTaken(std::chrono::steady_clock::time_point sentAt, std::chrono::steady_clock::time_point at);
+
+    // Replies unknown to the ledger may still come (the last program on this
+    // line died, or a surplus showed): before the next frame, listen until
+    // the line has been quiet for the quiet limit since `listenFrom_`.
+    bool listenFirst_ = false;
+    std::chrono::steady_clock::time_point listenFrom_{};
+    // Surpluses the line has already been made quiet after.
+    size_t surplusesSettled_ = 0;
+    // The longest a frame of this line waited for its answer, and when the
+    // last answer came to a frame sent when.
+    std::chrono::steady_clock::duration longestAnswer_{};
+    std::chrono::steady_clock::time_point lastAnswerAt_{};
+    std::chrono::steady_clock::time_point lastAnsweredSent_{};
+    // Surpluses counted before the operation began, and whether the line
+    // lost count of its replies since (a write-off, a worker given up).
+    size_t surplusesBefore_ = 0;
+    bool inDoubt_ = false;
     // Exchanges whose workers did not end in time.
     std::vector<std::shared_ptr<Shared>> abandoned_;
 };

@@ -14,6 +14,13 @@
 
 namespace zave {
 
+// The longest a device takes to begin a reply, counted from the later of the
+// frame and the end of its previous reply, and the longest pause inside a
+// reply. A line quiet for the quiet limit after the last frame or byte will
+// bring no more replies to frames already sent.
+inline constexpr auto kLongestDeviceDelay = std::chrono::milliseconds(1500);
+inline constexpr auto kQuietLimit = kLongestDeviceDelay + std::chrono::milliseconds(400);
+
 // The end of one worker, signalled to the waiting engine.
 struct WorkerEnd {
     std::mutex mutex;

@@ -18,7 +18,12 @@ void ReplyLedger::frameSent(const std::string& frame, Time at) {
 void ReplyLedger::received(std::string_view bytes, Time at) {
     if (bytes.empty()) return;
     for (const char c : bytes) {
-        if (previous_ == '#' && c == '\r' && !owedSince_.empty()) owedSince_.pop_front();
+        // Never more paid than owed: a reply with nothing owed is counted
+        // apart, as a sign that the replies and the frames are out of step.
+        if (previous_ == '#' && c == '\r') {
+            if (owedSince_.empty()) ++surpluses_;
+            else owedSince_.pop_front();
+        }
         previous_ = c;
     }
     unread_.append(bytes);

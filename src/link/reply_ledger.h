@@ -50,6 +50,17 @@ public:
     void dropUnread();
     // The line has been quiet long enough that no owed reply can still come.
     void writeOff();
+    // Replies that ended while nothing was owed: a device answering twice,
+    // a stray terminator, a reply that came after it was written off. Each
+    // one means some answer taken earlier may have been another frame's.
+    size_t surpluses() const { return surpluses_; }
+    // A new line: nothing sent on an earlier one is owed on it.
+    void reset() {
+        const size_t surpluses = surpluses_;
+        *this = ReplyLedger();
+        surpluses_ = surpluses;
+    }
+
     // Bytes were read that this ledger never saw (by a worker that was left
     // behind): where the replies end is no longer known. Only ever leaves
     // more owed than is, never less.
@@ -62,6 +73,7 @@ private:
     char previous_ = 0;  // the last byte received: a "#\r" may span two reads
     std::optional<Time> lastSent_;
     std::optional<Time> lastHeard_;
+    size_t surpluses_ = 0;
 };
 
 }  // namespace zave

@@ -259,6 +259,7 @@ int main(int argc, char** argv) {
     constexpr size_t kMaxFrame = 64;
     int status = 0;
     long framesReceived = 0;
+    long answersSent = 0;
     std::mt19937_64 draws(options.seed);
     auto delayFor = [&](long frameNumber) -> long {
         if (options.delayFrames >= 0 && frameNumber > options.delayFrames) return 0;
@@ -329,6 +330,17 @@ int main(int argc, char** argv) {
             std::string shown = answer.reply;
             if (!shown.empty() && shown.back() == '\r') shown.pop_back();
             traceLine((sent ? "tx " : "tx-failed ") + printable(shown));
+            ++answersSent;
+            // Surplus replies: the same answer once more, and a stray end of
+            // a reply, each after its pause.
+            if (sent && options.twiceAfterMs >= 0) {
+                if (!sleepUntil(addNs(now(), options.twiceAfterMs * 1000000LL))) break;
+                if (sendAnswer(master, answer.reply, charNs, options)) traceLine("twice " + printable(shown));
+            }
+            if (sent && options.strayEvery > 0 && answersSent % options.strayEvery == 0) {
+                if (!sleepUntil(addNs(now(), options.strayAfterMs * 1000000LL))) break;
+                if (sendAnswer(master, "#\r", charNs, options)) traceLine("stray");
+            }
         }
     }
 

@@ -44,6 +44,10 @@ const char kUsage[] =
     "  --split N:MS         send every answer in N pieces with MS ms between them\n"
     "  --drop N             leave every N-th frame received unanswered and unused\n"
     "  --refuse CODES       answer \"of#\" to frames with these comma-separated hex codes\n"
+    "  --twice MS           answer every frame twice, the copy MS ms after the answer\n"
+    "                       (traced \"twice <answer>\")\n"
+    "  --stray N:MS         send a lone \"#\\r\" MS ms after every N-th answer\n"
+    "                       (traced \"stray\")\n"
     "  --bad-checksum       query replies carry a wrong checksum\n"
     "  --bad-clock MODE     status replies carry a bad date: hour (hour 24), april\n"
     "                       (31 April), alternate (hour 24, then 31 April, by turns), both\n"
@@ -137,6 +141,14 @@ Options parseOptions(int argc, char** argv) {
             if (colon == std::string::npos) fail("--split: expected PIECES:MS, got \"" + v + "\"");
             o.splitPieces = parseNumber(arg, v.substr(0, colon), 1, 64);
             o.splitPauseMs = parseNumber(arg, v.substr(colon + 1), 0, 600000);
+        } else if (arg == "--twice") {
+            o.twiceAfterMs = parseNumber(arg, next(), 0, 600000);
+        } else if (arg == "--stray") {
+            const std::string v = next();
+            const size_t colon = v.find(':');
+            if (colon == std::string::npos) fail("--stray: expected EVERY:MS, got \"" + v + "\"");
+            o.strayEvery = parseNumber(arg, v.substr(0, colon), 1, LONG_MAX);
+            o.strayAfterMs = parseNumber(arg, v.substr(colon + 1), 0, 600000);
         } else if (arg == "--drop") {
             o.faults.dropEvery = parseNumber(arg, next(), 1, LONG_MAX);
         } else if (arg == "--refuse") {

@@ -21,6 +21,11 @@ struct Options {
     // An answer goes out in this many pieces with a pause after each but the last.
     long splitPieces = 1;
     long splitPauseMs = 0;
+    // Every answer sent a second time this many ms after the first (-1: once).
+    long twiceAfterMs = -1;
+    // A lone "#\r" sent this many ms after every strayEvery-th answer (0: never).
+    long strayEvery = 0;
+    long strayAfterMs = 0;
     Faults faults;
 };
 

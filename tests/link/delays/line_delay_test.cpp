@@ -19,6 +19,7 @@
 #include "support/devsim.h"
 #include "support/devsim_state.h"
 #include "support/fakes.h"
+#include "line_documents.h"
 
 namespace zave {
 namespace {
@@ -53,35 +54,6 @@ const std::string kWritten = kStamp + " Программа записана";
 const std::string kReadDone = kStamp + " Программа считана";
 const std::string kClockSet = kStamp + " Время синхронизировано";
 const std::string kNotDone = kStamp + " Команда не выполнена";
-
-// A document that uses every slot, with values that differ from block to
-// block, so that a block taken for another shows.
-ScheduleDocument composedDocument(int seed) {
-    ScheduleDocument doc;
-    resetDocument(doc);
-    for (int d = 1; d <= 7; ++d)
-        for (int s = 1; s <= 12; ++s) {
-            const int k = imageIndex(d, s);
-            doc.slot(d, s) = TimeSlot{(k + seed) % 3 == 0 ? 0 : 1, (k * 7 + seed) % 24, (k * 13 + seed) % 60,
-                                      (k * 5 + seed) % 101};
-        }
-    doc.soundType = seed % 3 + 1;
-    doc.pulseSwitchTime = std::to_string(40 + seed);
-    doc.soundDisabled = seed % 2;
-    return doc;
-}
-
-DeviceTables tablesOf(const ScheduleDocument& doc) {
-    const ProgramImage image = buildProgramImage(doc);
-    DeviceTables t;
-    for (int k = 1; k <= kImageEntries; ++k) {
-        t.hour[size_t(k)] = image.hourTable[size_t(k)];
-        t.minute[size_t(k)] = image.minuteTable[size_t(k)];
-        t.volume[size_t(k)] = image.volumeTable[size_t(k)];
-    }
-    for (size_t i = 0; i < 3; ++i) t.settings[i] = image.settingsBlock[i];
-    return t;
-}
 
 class LineDelayTest : public ::testing::TestWithParam<Row> {
 protected:

@@ -1,0 +1,161 @@
+// The exchange engine and the life of its line: what may still come on a
+// line that was just opened, what is owed when it is about to be closed, and
+// whether the answers of one operation can be trusted.
+//
+// Why this is sound. A reply carries no sign of the frame it answers, so the
+// only thing that ties a reply to its frame is order: the ledger counts the
+// replies owed, and a frame other than the one owed is sent only once
+// nothing is owed (exchange.cpp). That count can go wrong in three ways, and
+// each is closed here:
+//
+//  - Across a close and an open. The count lives in one engine of one
+//    program; the device does not care. So a line is never given up while
+//    something is owed on it: DeviceLink calls awaitClearLine() before every
+//    close, which waits until the replies came or the line has been quiet
+//    for the quiet limit (after which, by the device's own timing, nothing
+//    more can come). A program that cannot do that (killed, crashed) leaves
+//    its mark beside the line (line_record.h); whoever opens a marked line
+//    listens until it has been quiet for the quiet limit before sending
+//    anything. A clean line costs nothing at open.
+//
+//  - More replies than frames: a device answering twice, a stray "#\r",
+//    noise, or a reply that comes after it was written off. Such a reply is
+//    taken for the answer to whatever frame is owed at the time, and every
+//    later answer is then one behind; nothing in the text shows it. But the
+//    surplus shows in the end: the device's true answer to the last frame is
+//    still to come when nothing is owed any more, and the ledger counts every
+//    reply that ends while nothing is owed. So an operation is only reported
+//    done after answersConfirmed(): the line is watched past the time in
+//    which the device, answering as it did so far, would have sent a reply
+//    still owed, and the operation fails if any reply came meanwhile or any
+//    surplus was counted since it began. After a write-off or a worker given
+//    up the count itself is in doubt, and the watch lasts the quiet limit.
+//
+//  - A reply after the quiet limit: counted as a surplus like the others.
+//
+// What it costs: nothing at open unless the last user died; at close, the
+// replies still owed (only after late replies); at the end of an operation,
+// about half the device's longest answer time more than the last answer
+// took, a few milliseconds on a healthy line.
+#include <algorithm>
+
+#include "link/exchange.h"
+#include "link/exchange_workers.h"
+
+namespace zave {
+
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::steady_clock;
+
+// Allowance for the scheduling of this process and of the line's driver.
+constexpr auto kConfirmMargin = 5ms;
+
+}  // namespace
+
+void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
+    ledger_.reset();
+    silent_ = false;
+    listenFirst_ = othersMayBeOwed;
+    listenFrom_ = steady_clock::now();
+    surplusesSettled_ = ledger_.surpluses();
+    // A new line may lead to another device: its timing is learnt afresh.
+    longestAnswer_ = {};
+    lastAnswerAt_ = {};
+    lastAnsweredSent_ = {};
+    inDoubt_ = false;
+}
+
+bool ExchangeEngine::waitQuiet(steady_clock::time_point from, steady_clock::duration quiet,
+                               steady_clock::time_point giveUp) {
+    for (;;) {
+        takeWaitingInput();
+        const auto last = ledger_.lastActivity();
+        const auto until = std::max(from, last ? *last : from) + quiet;
+        const auto now = steady_clock::now();
+        if (now >= until) return true;
+        if (now >= giveUp) return false;
+        if (port_.waitForInput(std::min(until, giveUp)) == WaitResult::Gone || !port_.isOpen()) return false;
+    }
+}
+
+bool ExchangeEngine::awaitClearLine() {
+    if (!port_.isOpen()) return false;
+    if (!settleAbandoned()) return false;
+    takeWaitingInput();
+    return clearLineFor(std::string()) == LineState::Clear;
+}
+
+ExchangeResult ExchangeEngine::awaitOwedAnswer() {
+    if (!port_.isOpen()) return ExchangeResult::Disconnect;
+    if (!settleAbandoned()) return ExchangeResult::NoReply;
+    takeWaitingInput();
+    if (ledger_.owed() == 0) return ExchangeResult::BadReply;
+    const auto sent = ledger_.oldestOwedSent().value_or(steady_clock::now());
+    for (;;) {
+        if (auto whole = ledger_.takeWholeReply()) {
+            replyText_ = std::move(*whole);
+            ledger_.dropWholeReplies();
+            answerTaken(sent, steady_clock::now());
+            // Only a plain acceptance is taken here; a refusal or an EEPROM
+            // token makes the caller send the frame again, and the exchange
+            // then deals with it.
+            const TokenCounts tokens = countTokens(replyText_);
+            return tokens.on > 0 && tokens.os == 0 && tokens.ol == 0 ? ExchangeResult::Ok : ExchangeResult::BadReply;
+        }
+        const auto last = ledger_.lastActivity().value_or(sent);
+        if (steady_clock::now() >= last + kQuietLimit) {
+            writeOff();
+            return ExchangeResult::BadReply;
+        }
+        if (port_.waitForInput(last + kQuietLimit) == WaitResult::Gone || !port_.isOpen())
+            return ExchangeResult::Disconnect;
+        takeWaitingInput();
+    }
+}
+
+void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::time_point at) {
+    if (at == steady_clock::time_point{} || at < sentAt) at = steady_clock::now();
+    longestAnswer_ = std::max(longestAnswer_, at - sentAt);
+    lastAnswerAt_ = at;
+    lastAnsweredSent_ = sentAt;
+}
+
+void ExchangeEngine::beginOperation() {
+    surplusesBefore_ = ledger_.surpluses();
+    inDoubt_ = false;
+}
+
+bool ExchangeEngine::answersConfirmed() {
+    // Replies still owed for copies of the last frame are the device's own;
+    // they are waited for, not counted against the operation.
+    if (!awaitClearLine()) return false;
+    const auto now = steady_clock::now();
+    if (inDoubt_) {
+        if (!waitQuiet(now, kQuietLimit, now + 4 * kQuietLimit)) return false;
+    } else {
+        // A reply the ledger does not know of is the device's answer to the
+        // last frame (all earlier answers were taken one too early), or the
+        // next in a row of replies the device is still sending. The first
+        // comes at the latest the device's longest answer time after the
+        // last frame went out; the second follows the reply before it no
+        // later than the device begins a reply to a frame it already holds.
+        const auto until =
+            std::max(lastAnsweredSent_ + longestAnswer_, lastAnswerAt_ + longestAnswer_ / 2) + kConfirmMargin;
+        while (steady_clock::now() < until && ledger_.unread().empty()) {
+            if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return false;
+            takeWaitingInput();
+        }
+    }
+    // Nothing is owed: any byte that came is a reply to no frame.
+    const bool confirmed = ledger_.surpluses() == surplusesBefore_ && ledger_.unread().empty();
+    if (!confirmed && !listenFirst_) {
+        // More may be on its way: the next frame waits for a quiet line.
+        listenFirst_ = true;
+        listenFrom_ = steady_clock::now();
+    }
+    return confirmed;
+}
+
+}  // namespace zave

@@ -1,0 +1,290 @@
+// A reply owed on the line must never answer a frame of the next user of the
+// line, and a reply that answers no frame must never pass for an answer.
+//
+// Two users in a row: each has its own port, engine and link, as two
+// zavectl runs or a disconnect and a connect in the window, and the first
+// closes the line the way the program does at its end. Then the device
+// answering twice or sending stray ends of replies, and a zavectl process
+// killed in the middle of a read. Every operation ends in the truth or in a
+// clean failure.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "device/clock.h"
+#include "device/fake_progress.h"
+#include "device/program_ops.h"
+#include "line_documents.h"
+#include "link/connection.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "support/devsim.h"
+#include "support/devsim_state.h"
+#include "support/fakes.h"
+
+extern char** environ;
+
+namespace zave {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::DeviceTables;
+using testing::DevSim;
+
+const std::string kStamp = "09:05:03 ->";
+const std::string kNotDone = kStamp + " Команда не выполнена";
+
+// One user of the line: what one zavectl run or one window holds.
+struct LineUser {
+    std::unique_ptr<SerialPort> port = makeSystemSerialPort();
+    testing::FakeMessageBoxes boxes;
+    testing::FakeLog log;
+    testing::FakeEventPump pump;
+    testing::FakeProgress progress;
+    ExchangeEngine engine{*port, boxes};
+    DeviceLink link{*port, engine, log, boxes, pump};
+    DeviceOperationContext ctx{engine, log, boxes, progress};
+
+    ~LineUser() { link.shutdown(); }
+    bool connect(const std::string& name) { return link.connectDevice(name) == ConnectOutcome::Ready; }
+    std::string lastLine() const { return log.lines.empty() ? std::string() : log.lines.back(); }
+};
+
+struct Row {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class LineFixture {
+protected:
+    void startDevice(const DeviceTables& tables, std::vector<std::string> args) {
+        sim_ = std::make_unique<DevSim>();
+        ASSERT_TRUE(sim_->running()) << sim_->error();
+        state_ = sim_->runtimeDir() + "/device.state";
+        ASSERT_TRUE(testing::writeDevSimState(state_, tables));
+        args.insert(args.begin(), {"--state", state_});
+        ASSERT_TRUE(sim_->restart(args)) << sim_->error();
+    }
+    DeviceTables storedOnceQuiet() {
+        EXPECT_TRUE(sim_->waitUntilAllAnswered(120s));
+        sim_->stop();
+        return testing::readDevSimState(state_).value_or(DeviceTables{});
+    }
+    // Reads the device with a fresh user; the document read, or nothing.
+    std::optional<ScheduleDocument> readWithNewUser(bool expectReadable = true) {
+        LineUser user;
+        EXPECT_TRUE(user.connect(sim_->portName()));
+        ScheduleDocument doc = composedDocument(99);
+        const ScheduleDocument before = doc;
+        const bool read = readProgram(user.ctx, user.link.isOpen(), doc);
+        if (expectReadable) {
+            EXPECT_TRUE(read) << user.lastLine();
+        }
+        if (!read) {
+            EXPECT_EQ(doc, before);
+            EXPECT_EQ(user.lastLine(), kNotDone);
+            return std::nullopt;
+        }
+        return doc;
+    }
+
+    std::unique_ptr<DevSim> sim_;
+    std::string state_;
+};
+
+// ---------------------------------------------------------------------------
+// Two users of one slow line in a row.
+
+const Row kSlowRows[] = {
+    {"Delay301", {"--delay-ms", "301"}},
+    {"Delay360", {"--delay-ms", "360"}},
+    {"Delay1000", {"--delay-ms", "1000"}},
+    {"Delay1500", {"--delay-ms", "1500"}},
+    {"DelayVaryingUpTo1500", {"--delay-ms", "0:1500", "--seed", "23"}},
+};
+
+class LineHandoverTest : public LineFixture, public ::testing::TestWithParam<Row> {
+protected:
+    void startDevice(const DeviceTables& tables, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = GetParam().args;
+        args.insert(args.end(), extra.begin(), extra.end());
+        LineFixture::startDevice(tables, args);
+    }
+};
+
+TEST_P(LineHandoverTest, WriteThenReadGivesBackWhatWasWritten) {
+    startDevice(DeviceTables{});
+    const ScheduleDocument written = composedDocument(5);
+    {
+        LineUser first;
+        ASSERT_TRUE(first.connect(sim_->portName()));
+        ASSERT_TRUE(writeProgram(first.ctx, true, written, true)) << first.lastLine();
+    }
+    const auto read = readWithNewUser();
+    if (read) {
+        EXPECT_EQ(*read, written);
+    }
+    EXPECT_EQ(storedOnceQuiet(), tablesOf(written));
+}
+
+TEST_P(LineHandoverTest, ReadThenReadBothGiveTheDeviceProgram) {
+    const ScheduleDocument inDevice = composedDocument(8);
+    startDevice(tablesOf(inDevice));
+    for (int user = 1; user <= 2; ++user) {
+        const auto read = readWithNewUser();
+        if (read) {
+            EXPECT_EQ(*read, inDevice) << "user " << user;
+        }
+    }
+}
+
+TEST_P(LineHandoverTest, StatusThenWriteToADeviceRefusingTheSettingsFails) {
+    startDevice(DeviceTables{}, {"--refuse", "07"});
+    {
+        LineUser first;
+        ASSERT_TRUE(first.connect(sim_->portName()));
+    }
+    LineUser second;
+    ASSERT_TRUE(second.connect(sim_->portName()));
+    EXPECT_FALSE(writeProgram(second.ctx, true, composedDocument(3), true));
+    EXPECT_EQ(second.lastLine(), kNotDone);
+    second.link.shutdown();
+    for (const auto& line : sim_->traceLines()) EXPECT_NE(line.rfind("settings ", 0), 0u) << line;
+}
+
+TEST_P(LineHandoverTest, StatusThenClockSyncSetsTheComputerTimeWithinASecond) {
+    startDevice(DeviceTables{});
+    {
+        LineUser first;
+        ASSERT_TRUE(first.connect(sim_->portName()));
+    }
+    LineUser second;
+    ASSERT_TRUE(second.connect(sim_->portName()));
+    SystemClock clock;
+    ASSERT_TRUE(syncDeviceClock(second.engine, true, clock, second.log));
+    // The device's clock, read with the computer's before and after the query.
+    ASSERT_TRUE(second.engine.awaitClearLine());
+    const LocalTime before = systemLocalTime();
+    ASSERT_EQ(exchangeAttempts([&] { return second.engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
+    const LocalTime after = systemLocalTime();
+    const auto device = deviceClockTime(second.engine.replyData());
+    ASSERT_TRUE(device.has_value());
+    EXPECT_GE(secondsBetween(before, *device), -1);
+    EXPECT_LE(secondsBetween(*device, after), 1);
+}
+
+TEST_P(LineHandoverTest, ZavectlWriteThenVerifyAgree) {
+#ifdef ZAVECTL_PATH
+    startDevice(DeviceTables{});
+    auto run = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> text{ZAVECTL_PATH};
+        text.insert(text.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : text) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        const int rc = ::posix_spawn(&pid, ZAVECTL_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = -1;
+        if (rc == 0) ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string port = "--port=" + sim_->portName();
+    const int written = run({"write", port, ZAVE_WEEK_PROGRAM});
+    ASSERT_EQ(written, 0);
+    EXPECT_EQ(run({"verify", port, ZAVE_WEEK_PROGRAM}), 0);
+#else
+    GTEST_SKIP() << "zavectl not built";
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LineHandoverTest, ::testing::ValuesIn(kSlowRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Replies that answer no frame.
+
+const Row kSurplusRows[] = {
+    {"AnsweredTwiceSoon", {"--twice", "50"}},
+    {"AnsweredTwiceLate", {"--twice", "700"}},
+    {"StrayEndsRightAway", {"--stray", "3:0"}},
+    {"StrayEndsAfterAPause", {"--stray", "5:40"}},
+    {"StrayEndsOnASlowLine", {"--stray", "4:100", "--delay-ms", "360"}},
+};
+
+class LineSurplusTest : public LineFixture, public ::testing::TestWithParam<Row> {};
+
+TEST_P(LineSurplusTest, WriteIsReportedOnlyWhenTheDeviceHoldsTheProgram) {
+    startDevice(DeviceTables{}, GetParam().args);
+    const ScheduleDocument doc = composedDocument(6);
+    bool written;
+    {
+        LineUser user;
+        ASSERT_TRUE(user.connect(sim_->portName()));
+        written = writeProgram(user.ctx, true, doc, true);
+        EXPECT_EQ(user.lastLine(), written ? kStamp + " Программа записана" : kNotDone);
+    }
+    if (written) {
+        EXPECT_EQ(storedOnceQuiet(), tablesOf(doc));
+    }
+}
+
+TEST_P(LineSurplusTest, ReadIsReportedOnlyWithTheDeviceProgram) {
+    const ScheduleDocument inDevice = composedDocument(2);
+    startDevice(tablesOf(inDevice), GetParam().args);
+    const auto read = readWithNewUser(false);
+    if (read) {
+        EXPECT_EQ(*read, inDevice);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LineSurplusTest, ::testing::ValuesIn(kSurplusRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// A zavectl killed in the middle of a read leaves replies owed; the next user
+// of the line must not take them.
+
+TEST(LineKilledUser, ReadAfterAZavectlKilledInTheMiddleOfAReadGivesTheDeviceProgram) {
+#ifdef ZAVECTL_PATH
+    const ScheduleDocument inDevice = composedDocument(11);
+    struct Fixture : LineFixture {
+        using LineFixture::readWithNewUser;
+        using LineFixture::sim_;
+        using LineFixture::startDevice;
+    } f;
+    f.startDevice(tablesOf(inDevice), {"--delay-ms", "360"});
+    if (::testing::Test::HasFatalFailure()) return;
+    const std::string out = f.sim_->runtimeDir() + "/killed.ptm";
+    std::vector<std::string> text{ZAVECTL_PATH, "read", "--port=" + f.sim_->portName(), out};
+    std::vector<char*> argv;
+    for (auto& a : text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, ZAVECTL_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Killed once it has sent a few table queries: some are still owed.
+    EXPECT_TRUE(f.sim_->waitForReceived(4, "83", 30s));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    const auto read = f.readWithNewUser();
+    if (read) {
+        EXPECT_EQ(*read, inDevice);
+    }
+#else
+    GTEST_SKIP() << "zavectl not built";
+#endif
+}
+
+}  // namespace
+}  // namespace zave
