@@ -56,12 +56,18 @@ ExchangeEngine::~ExchangeEngine() {
     }
 }
 
+// An exchange that did not end Ok leaves a frame whose reply may still come
+// or may have come as another's: the operation's answers are in doubt.
 ExchangeResult ExchangeEngine::sendCommand(int64_t code, const CommandParams& params) {
-    return exchange(commandFrame(code, params), false);
+    const ExchangeResult r = exchange(commandFrame(code, params), false);
+    if (r != ExchangeResult::Ok) inDoubt_ = true;
+    return r;
 }
 
 ExchangeResult ExchangeEngine::sendQuery(int64_t code, int64_t p1, int64_t p2) {
-    return exchange(queryFrame(code, p1, p2), true);
+    const ExchangeResult r = exchange(queryFrame(code, p1, p2), true);
+    if (r != ExchangeResult::Ok) inDoubt_ = true;
+    return r;
 }
 
 bool ExchangeEngine::settleAbandoned() {

@@ -60,7 +60,9 @@ public:
     bool answersConfirmed();
     // False once a reply came since beginOperation that no frame was owed:
     // the operation cannot end well, and need not go on.
-    bool noSurplusSoFar() const { return ledger_.surpluses() == surplusesBefore_; }
+    bool noSurplusSoFar() const {
+        return ledger_.surpluses() == surplusesBefore_ && ledger_.unowedBytes() == unowedBefore_;
+    }
 
     // Shared by the engine and the two workers of one exchange; lives on the
     // heap so that a worker left behind never touches freed memory.
@@ -114,6 +116,7 @@ private:
     // Surpluses counted before the operation began, and whether the line
     // lost count of its replies since (a write-off, a worker given up).
     size_t surplusesBefore_ = 0;
+    size_t unowedBefore_ = 0;
     bool inDoubt_ = false;
     // Exchanges whose workers did not end in time.
     std::vector<std::shared_ptr<Shared>> abandoned_;

@@ -28,15 +28,17 @@
 //    done after answersConfirmed(): the line is watched past the time in
 //    which the device, answering as it did so far, would have sent a reply
 //    still owed, and the operation fails if any reply came meanwhile or any
-//    surplus was counted since it began. After a write-off or a worker given
-//    up the count itself is in doubt, and the watch lasts the quiet limit.
+//    surplus was counted since it began. After a repeat, a write-off or a
+//    worker given up, the timing of the replies is no guide, and the watch
+//    lasts the quiet limit.
 //
 //  - A reply after the quiet limit: counted as a surplus like the others.
 //
 // What it costs: nothing at open unless the last user died; at close, the
 // replies still owed (only after late replies); at the end of an operation,
-// about half the device's longest answer time more than the last answer
-// took, a few milliseconds on a healthy line.
+// the device's longest answer time once more (a frame and its reply on the
+// wire, some 35 ms at 9600 baud), or the quiet limit when any exchange of
+// the operation had to be repeated.
 #include <algorithm>
 
 #include "link/exchange.h"
@@ -124,32 +126,31 @@ void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::
 
 void ExchangeEngine::beginOperation() {
     surplusesBefore_ = ledger_.surpluses();
+    unowedBefore_ = ledger_.unowedBytes();
     inDoubt_ = false;
 }
 
 bool ExchangeEngine::answersConfirmed() {
-    // Replies still owed for copies of the last frame are the device's own;
-    // they are waited for, not counted against the operation.
+    // Replies still owed for copies of the last frame are the
+    // device's own; they are waited for, not counted against the operation.
     if (!awaitClearLine()) return false;
     const auto now = steady_clock::now();
     if (inDoubt_) {
         if (!waitQuiet(now, kQuietLimit, now + 4 * kQuietLimit)) return false;
     } else {
-        // A reply the ledger does not know of is the device's answer to the
-        // last frame (all earlier answers were taken one too early), or the
-        // next in a row of replies the device is still sending. The first
-        // comes at the latest the device's longest answer time after the
-        // last frame went out; the second follows the reply before it no
-        // later than the device begins a reply to a frame it already holds.
-        const auto until =
-            std::max(lastAnsweredSent_ + longestAnswer_, lastAnswerAt_ + longestAnswer_ / 2) + kConfirmMargin;
+        // Every exchange was answered at its first attempt. A reply the
+        // ledger does not know of would then be the next in the row of
+        // replies the device is sending (every answer so far taken one too
+        // early), and the device has never taken longer than its longest
+        // answer time to send the next reply of a row.
+        const auto until = lastAnswerAt_ + longestAnswer_ + kConfirmMargin;
         while (steady_clock::now() < until && ledger_.unread().empty()) {
             if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return false;
             takeWaitingInput();
         }
     }
     // Nothing is owed: any byte that came is a reply to no frame.
-    const bool confirmed = ledger_.surpluses() == surplusesBefore_ && ledger_.unread().empty();
+    const bool confirmed = noSurplusSoFar() && ledger_.unread().empty();
     if (!confirmed && !listenFirst_) {
         // More may be on its way: the next frame waits for a quiet line.
         listenFirst_ = true;

@@ -18,6 +18,7 @@ void ReplyLedger::frameSent(const std::string& frame, Time at) {
 void ReplyLedger::received(std::string_view bytes, Time at) {
     if (bytes.empty()) return;
     for (const char c : bytes) {
+        if (owedSince_.empty()) ++unowedBytes_;
         // Never more paid than owed: a reply with nothing owed is counted
         // apart, as a sign that the replies and the frames are out of step.
         if (previous_ == '#' && c == '\r') {

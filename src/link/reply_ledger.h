@@ -54,11 +54,15 @@ public:
     // a stray terminator, a reply that came after it was written off. Each
     // one means some answer taken earlier may have been another frame's.
     size_t surpluses() const { return surpluses_; }
+    // Bytes that came while nothing at all was owed (noise, or a reply that
+    // answers no frame, counted as it comes).
+    size_t unowedBytes() const { return unowedBytes_; }
     // A new line: nothing sent on an earlier one is owed on it.
     void reset() {
-        const size_t surpluses = surpluses_;
+        const size_t surpluses = surpluses_, unowed = unowedBytes_;
         *this = ReplyLedger();
         surpluses_ = surpluses;
+        unowedBytes_ = unowed;
     }
 
     // Bytes were read that this ledger never saw (by a worker that was left
@@ -74,6 +78,7 @@ private:
     std::optional<Time> lastSent_;
     std::optional<Time> lastHeard_;
     size_t surpluses_ = 0;
+    size_t unowedBytes_ = 0;
 };
 
 }  // namespace zave

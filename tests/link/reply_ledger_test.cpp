@@ -131,3 +131,40 @@ TEST(ReplyLedger, AnotherFrameWhileRepliesAreOwedMatchesNoFrame) {
 
 }  // namespace
 }  // namespace zave
+
+namespace zave {
+namespace {
+
+TEST(ReplyLedger, HeardCountsFromTheVeryMomentTheOldestOwedFrameWasSent) {
+    using namespace std::chrono_literals;
+    const auto sent = std::chrono::steady_clock::time_point{} + 10s;
+    struct Case {
+        std::chrono::milliseconds heard;  // relative to the frame
+        bool heardSince;
+    } cases[] = {{-1ms, false}, {0ms, true}, {1ms, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.heard.count());
+        ReplyLedger ledger;
+        ledger.received("1", sent + c.heard);
+        ledger.frameSent("80000028\r", sent);
+        ledger.received("", sent + c.heard);  // nothing at all changes nothing
+        EXPECT_EQ(ledger.heardSinceOldestOwed(), c.heardSince);
+    }
+}
+
+TEST(ReplyLedger, RepliesWithNothingOwedAreCountedAndPayNothingLater) {
+    ReplyLedger ledger;
+    const auto t = std::chrono::steady_clock::now();
+    ledger.received("on#\r", t);  // nothing was sent
+    EXPECT_EQ(ledger.surpluses(), 1u);
+    ledger.frameSent("80000028\r", t);
+    ledger.received("#", t);
+    ledger.received("\r#\r", t);  // one end pays the frame, the next is over
+    EXPECT_EQ(ledger.owed(), 0u);
+    EXPECT_EQ(ledger.surpluses(), 2u);
+    ledger.reset();  // a new line keeps the count
+    EXPECT_EQ(ledger.surpluses(), 2u);
+}
+
+}  // namespace
+}  // namespace zave

@@ -1,0 +1,124 @@
+// The engine and the life of its line, against a scripted port: replies
+// that answer no frame, a line another program may have left owing, and the
+// paths where the ledger is written off or loses track.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "link/exchange.h"
+#include "support/fakes.h"
+#include "support/scripted_port.h"
+
+namespace zave {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeMessageBoxes;
+using testing::ScriptedPort;
+
+const CommandParams kSettings{0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+const char kStatusReply[] = "18051E0C01070C1A000024on#\r";
+const ReplyData kStatusData{0, 24, 5, 30, 12, 1, 7, 12, 26, 0, 0};
+
+TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
+    struct Case {
+        const char* name;
+        const char* reply;   // what the device sends for the frame
+        const char* after;   // what comes on the line after the answer was taken
+        bool surplusSeenAtOnce;
+        bool confirmed;
+    } cases[] = {
+        {"one reply", "on#\r", "", false, true},
+        {"answered twice at once", "on#\ron#\r", "", true, false},
+        {"answered twice, the copy after the answer", "on#\r", "on#\r", false, false},
+        {"a stray end of a reply", "on#\r", "#\r", false, false},
+        {"noise without an end", "on#\r", "x", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPort port;
+        FakeMessageBoxes boxes;
+        ExchangeEngine engine(port, boxes);
+        engine.lineOpened(false);
+        engine.beginOperation();
+        port.setReply(c.reply);
+        EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        EXPECT_EQ(engine.noSurplusSoFar(), !c.surplusSeenAtOnce);
+        port.pushInput(c.after);
+        EXPECT_EQ(engine.answersConfirmed(), c.confirmed);
+    }
+}
+
+TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    ExchangeEngine engine(port, boxes);
+    engine.lineOpened(true);
+    port.setReply("on#\r");
+    // The dead program's frame is answered a little after the open.
+    int writesWhenTheOldReplyCame = -1;
+    std::thread device([&] {
+        std::this_thread::sleep_for(100ms);
+        writesWhenTheOldReplyCame = port.writesStarted();
+        port.pushInput("of#\r");
+    });
+    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+    device.join();
+    EXPECT_EQ(writesWhenTheOldReplyCame, 0);
+    EXPECT_EQ(engine.lastReplyText(), "on#\r");
+    EXPECT_EQ(port.frames().size(), 1u);
+}
+
+TEST(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
+    // The device falls silent on the first frame; once the line has been
+    // quiet for the quiet limit that reply is written off. When it comes
+    // after all, after the next frame was answered, the operation fails.
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    ExchangeEngine engine(port, boxes);
+    engine.lineOpened(false);
+    engine.beginOperation();
+    EXPECT_EQ(engine.sendCommand(WriteHourBlock, kSettings), ExchangeResult::BadReply);
+    std::this_thread::sleep_for(2s);
+    port.setReply("on#\r");
+    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+    port.pushInput("of#\r");
+    EXPECT_FALSE(engine.answersConfirmed());
+}
+
+TEST(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    ExchangeEngine engine(port, boxes);
+    port.holdWaits(true);
+    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
+    // The start of a reply comes while the receiver given up is still stuck.
+    port.pushInput("18051E");
+    port.holdWaits(false);
+    port.setReply(kStatusReply);
+    EXPECT_EQ(exchangeAttempts([&] { return engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
+    EXPECT_EQ(engine.lastReplyText(), kStatusReply);
+    EXPECT_EQ(engine.replyData(), kStatusData);
+}
+
+TEST(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    ExchangeEngine engine(port, boxes);
+    // No answer within the limits: the reply stays owed.
+    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
+    std::thread device([&] {
+        std::this_thread::sleep_for(200ms);
+        port.pushInput("on#\r");
+    });
+    EXPECT_TRUE(engine.awaitClearLine());
+    device.join();
+    // The late reply was the settings frame's, and nothing more is owed: a
+    // different frame goes out at once and gets its own answer.
+    port.setReply(kStatusReply);
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    EXPECT_EQ(engine.replyData(), kStatusData);
+}
+
+}  // namespace
+}  // namespace zave
