@@ -247,12 +247,12 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
     if (!shared->sender.waitFor(kWorkerWait)) return abandon(sender, receiver);
     sender.join();
 
-    // The frame first, then what came: a reply that came in this exchange
-    // may pay off this very frame.
     // The answer, if one came, belongs to the oldest copy of this frame still
     // owed, or else to this one.
     const auto answeredSent =
         ledger_.owed() > 0 ? ledger_.oldestOwedSent().value_or(shared->sentAt) : shared->sentAt;
+    // The frame first, then what came: a reply that came in this exchange
+    // may pay off this very frame.
     if (shared->written > 0) ledger_.frameSent(frame, shared->sentAt);
     const std::string_view fresh = std::string_view(shared->replyText).substr(shared->initialText.size());
     if (!fresh.empty()) {

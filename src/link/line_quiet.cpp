@@ -128,6 +128,8 @@ void ExchangeEngine::beginOperation() {
     surplusesBefore_ = ledger_.surpluses();
     unowedBefore_ = ledger_.unowedBytes();
     inDoubt_ = false;
+    // The device's timing within this operation is what its watch needs.
+    longestAnswer_ = {};
 }
 
 bool ExchangeEngine::answersConfirmed() {
