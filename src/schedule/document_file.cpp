@@ -133,7 +133,10 @@ std::string siblingHead(const std::string& target) {
     std::string_view name = std::string_view(target).substr(nameStart(target));
     size_t keep = std::min<size_t>(name.size(), 200);
     while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    return "." + std::string(name.substr(0, keep)) + ".";
+    std::string head(1, '.');
+    head.append(name.substr(0, keep));
+    head += '.';
+    return head;
 }
 
 }  // namespace

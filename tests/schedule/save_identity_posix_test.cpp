@@ -241,9 +241,13 @@ TEST_F(SaveIdentityTest, ASaveGivesBackTheSameFileWithNewContentAndNothingBeside
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         SCOPED_TRACE(r.what);
-        if ((r.needsRoot && !root()) || (r.asOtherUser && !userAvailable()) ||
-            (std::string(r.needs) == "acl" && !acl) || (std::string(r.needs) == "xattr" && !xattr)) {
-            std::printf("skipped (%s): %s\n", r.needs[0] ? r.needs : "needs root or another user", r.what);
+        const char* skip = r.needsRoot && !root()                        ? "needs root"
+                           : r.asOtherUser && !userAvailable()            ? "needs another user"
+                           : std::string(r.needs) == "acl" && !acl        ? "no access lists on this file system"
+                           : std::string(r.needs) == "xattr" && !xattr    ? "no user attributes on this file system"
+                                                                          : nullptr;
+        if (skip) {
+            std::printf("skipped (%s): %s\n", skip, r.what);
             continue;
         }
         Case c;
