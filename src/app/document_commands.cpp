@@ -1,6 +1,5 @@
 // The document commands of the main window: New, Open and Save.
 #include <QComboBox>
-#include <QFileInfo>
 
 #include "app/busy_guard.h"
 #include "app/file_dialogs.h"
@@ -51,7 +50,7 @@ void MainWindow::saveDocument() {
         }
         if (!chosen) return;
         const std::string path = zave::withDocumentExtension(utf8(*chosen));
-        if (QFileInfo::exists(QString::fromStdString(path))) {
+        if (zave::documentNameTaken(path)) {  // a dangling link too
             const std::string question = std::string(zave::filePart(path)) + " уже существует.\nЗаменить?";
             BusyGuard busy(busy_);
             if (boxes_->show("Подтвердить сохранение", question, MessageIcon::Warning, MessageButtons::YesNo) !=
@@ -60,8 +59,9 @@ void MainWindow::saveDocument() {
         }
         // The file takes the day shown and the sound settings as the controls hold them.
         doc_.currentDay = daySelector_->currentIndex() + 1;
-        if (!zave::writeDocumentFile(path, doc_))
-            ask(zave::kFileErrorTitle, zave::kFileWriteFailedText, MessageIcon::Warning, MessageButtons::Ok);
+        const zave::DocumentWriteStatus status = zave::saveDocumentFile(path, doc_);
+        if (status != zave::DocumentWriteStatus::Ok)
+            ask(zave::kFileErrorTitle, zave::documentWriteMessage(status), MessageIcon::Warning, MessageButtons::Ok);
         return;
     }
 }

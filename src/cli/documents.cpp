@@ -44,8 +44,9 @@ std::optional<ScheduleDocument> loadProgram(const std::string& path, Console& co
 }
 
 bool saveProgram(const std::string& path, const ScheduleDocument& doc, Console& console) {
-    if (writeDocumentFile(path, doc)) return true;
-    console.warning(path + ": " + oneLine(kFileWriteFailedText));
+    const DocumentWriteStatus status = saveDocumentFile(path, doc);
+    if (status == DocumentWriteStatus::Ok) return true;
+    console.warning(path + ": " + oneLine(documentWriteMessage(status)));
     return false;
 }
 
@@ -74,9 +75,6 @@ ProgramPaths expandProgramPaths(const std::vector<std::string>& operands, Consol
     return result;
 }
 
-bool pathExists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(toPath(path), ec);
-}
+bool pathExists(const std::string& path) { return documentNameTaken(path); }
 
 }  // namespace zave::cli

@@ -28,7 +28,7 @@ struct ProgramPaths {
 };
 ProgramPaths expandProgramPaths(const std::vector<std::string>& operands, Console& console);
 
-// Whether a file or folder of that name exists.
+// Whether a file, folder or symbolic link (a dangling one too) of that name exists.
 bool pathExists(const std::string& path);
 
 }  // namespace zave::cli

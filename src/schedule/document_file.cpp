@@ -32,10 +32,16 @@ bool validPath(const std::string& path) {
 
 void setFileProbe(FileProbe* probe) { gProbe = probe; }
 
-bool writeDocumentFile(const std::string& path, const ScheduleDocument& doc) {
-    if (!validPath(path)) return false;
+DocumentWriteStatus saveDocumentFile(const std::string& path, const ScheduleDocument& doc) {
+    if (!validPath(path)) return DocumentWriteStatus::Failed;
     return file_layer::saveFile(path, encodeDocument(doc));
 }
+
+bool writeDocumentFile(const std::string& path, const ScheduleDocument& doc) {
+    return saveDocumentFile(path, doc) == DocumentWriteStatus::Ok;
+}
+
+bool documentNameTaken(const std::string& path) { return validPath(path) && file_layer::nameTaken(path); }
 
 DocumentReadStatus readDocumentFile(const std::string& path, ScheduleDocument& doc) {
     if (!validPath(path)) return DocumentReadStatus::OpenFailed;
@@ -81,9 +87,10 @@ bool rewriteInPlace(OpenFile& f, const std::string& target, std::span<const uint
     // A backup beside the file outlives even a crash of the program; where
     // the folder takes no new file the copy in memory has to do.
     std::string backup;
+    std::unique_ptr<Held> held;
     for (int attempts = 0; attempts < 16; ++attempts) {
         const std::string name = siblingName(target, ".bak");
-        const NewFile made = writeNewFile(name, old);
+        const NewFile made = writeNewFile(name, old, held);
         if (made == NewFile::Exists) continue;
         if (made == NewFile::Written) backup = name;
         break;
@@ -105,27 +112,52 @@ bool rewriteInPlace(OpenFile& f, const std::string& target, std::span<const uint
     return false;
 }
 
-std::string siblingName(const std::string& target, std::string_view ending) {
+namespace {
+
+constexpr char kRandomDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kRandomLength = 6;
+
+// Where the file part of target starts.
+size_t nameStart(const std::string& target) {
 #ifdef _WIN32
     const size_t slash = target.find_last_of("/\\");
 #else
     const size_t slash = target.rfind('/');
 #endif
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::string_view name = std::string_view(target).substr(nameStart);
-    // 200 bytes of UTF-8 are at most 200 UTF-16 units; cut between characters.
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// ".name." with the file part cut to at most 200 bytes: 200 bytes of UTF-8
+// are at most 200 UTF-16 units; cut between characters.
+std::string siblingHead(const std::string& target) {
+    std::string_view name = std::string_view(target).substr(nameStart(target));
     size_t keep = std::min<size_t>(name.size(), 200);
     while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    name = name.substr(0, keep);
+    std::string head(1, '.');
+    head.append(name.substr(0, keep));
+    head += '.';
+    return head;
+}
 
+}  // namespace
+
+std::string siblingName(const std::string& target, std::string_view ending) {
     static std::atomic<unsigned> counter{0};
-    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device device;
     std::mt19937 gen(device() ^ (counter.fetch_add(1) * 2654435761u));
-    std::string random(6, 'x');
-    for (char& c : random) c = kDigits[gen() % (sizeof kDigits - 1)];
+    std::string random(kRandomLength, 'x');
+    for (char& c : random) c = kRandomDigits[gen() % (sizeof kRandomDigits - 1)];
+    return target.substr(0, nameStart(target)) + siblingHead(target) + random + std::string(ending);
+}
 
-    return target.substr(0, nameStart) + "." + std::string(name) + "." + random + std::string(ending);
+bool isSiblingOf(const std::string& target, std::string_view name) {
+    const std::string head = siblingHead(target);
+    if (name.size() != head.size() + kRandomLength + 4 || name.substr(0, head.size()) != head) return false;
+    const std::string_view ending = name.substr(head.size() + kRandomLength);
+    if (ending != ".tmp" && ending != ".bak") return false;
+    for (const char c : name.substr(head.size(), kRandomLength))
+        if (std::string_view(kRandomDigits).find(c) == std::string_view::npos) return false;
+    return true;
 }
 
 namespace {

@@ -4,15 +4,22 @@
 //
 // Saving an existing file, in order of preference:
 //  1. a new file beside the old one, written, flushed and renamed over it,
-//     with the old file's owner, group and permissions (Windows: attributes
-//     and security, through ReplaceFileW);
+//     with the old file's owner, group, permissions, access lists and
+//     extended attributes (Windows: what ReplaceFileW keeps, see
+//     document_file_win32.cpp);
 //  2. where that would change the file's identity (more links than one, an
-//     owner the saver cannot give to a new file) or the folder takes no new
-//     file: the old file rewritten in place. Its old content is first held in
+//     owner, access list or attribute the saver cannot give to a new file)
+//     or the folder takes no new file: the old file rewritten in place. Its old content is first held in
 //     memory and, where the folder allows, copied to a backup file beside it;
 //     any failure before the new content is complete and flushed writes the
 //     old content back.
-// A false result means the old file holds its old content, byte for byte.
+// A symbolic link is saved through: the file it names is created or saved
+// as above and the link stays. A file that nobody may write (no write
+// permission bit, or the Windows read-only attribute) is refused, also for
+// an administrator. After a save, the hidden files that earlier saves of the
+// same file left behind when killed (see siblingName) are removed, unless a
+// save still running holds them.
+// A failed save means the old file holds its old content, byte for byte.
 #pragma once
 
 #include <cstddef>
@@ -61,6 +68,13 @@ public:
 // meanwhile. A larger file that cannot be replaced is refused untouched.
 inline constexpr uint64_t kInPlaceLimit = 64ull << 20;
 
+// A file beside the target that a running save uses: while this lives, no
+// other save removes it as a leftover.
+class Held {
+public:
+    virtual ~Held() = default;
+};
+
 // Rewrites f, known by the name target, with bytes (see above).
 bool rewriteInPlace(OpenFile& f, const std::string& target, std::span<const uint8_t> bytes);
 
@@ -68,6 +82,9 @@ bool rewriteInPlace(OpenFile& f, const std::string& target, std::span<const uint
 // and a random part with the given ending; at most 255 bytes (and 255 UTF-16
 // units) whatever the length of the target's name.
 std::string siblingName(const std::string& target, std::string_view ending);
+// Whether name (a name in the target's folder) has the form siblingName
+// gives the target with the ending ".tmp" or ".bak".
+bool isSiblingOf(const std::string& target, std::string_view name);
 
 // Windows reserved device names (CON, NUL, COM1, LPT1, AUX, "com1.ptm" …)
 // and device or pipe paths ("\\.\COM1", "\\?\pipe\…"): never files. Used by
@@ -76,16 +93,17 @@ bool namesWindowsDevice(std::string_view path);
 
 // ---- provided by document_file_posix.cpp or document_file_win32.cpp ----
 
-// Saves bytes as the file path. False when nothing was changed.
-bool saveFile(const std::string& path, std::span<const uint8_t> bytes);
+// Saves bytes as the file path; anything but Ok when nothing was changed.
+DocumentWriteStatus saveFile(const std::string& path, std::span<const uint8_t> bytes);
+bool nameTaken(const std::string& path);
 // A source of the file's bytes when path names a regular file, else null.
 std::unique_ptr<ByteSource> openRegularFile(const std::string& path);
 
 enum class NewFile { Written, Exists, Refused, Failed };
 // Creates path (which must not exist), writes bytes and flushes them.
 // Refused: the folder takes no new file; Failed: anything else, and then no
-// file of that name is left.
-NewFile writeNewFile(const std::string& path, std::span<const uint8_t> bytes);
+// file of that name is left. When Written, held keeps the file this save's.
+NewFile writeNewFile(const std::string& path, std::span<const uint8_t> bytes, std::unique_ptr<Held>& held);
 bool removeFile(const std::string& path);
 
 }  // namespace file_layer

@@ -112,9 +112,11 @@ private:
     HANDLE h_;
 };
 
-NewFile createExclusive(const std::wstring& path, Handle& h) {
+// Open with no sharing but, for share, deletion: while it is open, no other
+// save can open it to remove it as a leftover.
+NewFile createExclusive(const std::wstring& path, Handle& h, DWORD share = 0) {
     if (injectedFailure("create")) return NewFile::Failed;
-    h.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    h.reset(CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (h.valid()) return NewFile::Written;
     switch (GetLastError()) {
     case ERROR_FILE_EXISTS:
@@ -125,13 +127,61 @@ NewFile createExclusive(const std::wstring& path, Handle& h) {
     }
 }
 
-bool fill(Handle& h, std::span<const uint8_t> bytes) {
+bool fill(Handle& h, std::span<const uint8_t> bytes, bool keepOpen = false) {
     if (injectedFailure("write new")) {
         writeAllAt(h.get(), 0, bytes.first(bytes.size() / 2));
         return false;
     }
     return writeAllAt(h.get(), 0, bytes) && !injectedFailure("flush new") && FlushFileBuffers(h.get()) &&
-           h.close();
+           (keepOpen || h.close());
+}
+
+class Win32Held final : public Held {
+public:
+    explicit Win32Held(HANDLE h) : h_(h) {}
+
+private:
+    Handle h_;
+};
+
+std::wstring folderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"/\\");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::string narrow(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    if (n <= 0) return {};
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+    return text;
+}
+
+// Removes the files of path's earlier saves that were killed half way. A
+// file is removed only when it can be opened with no sharing at all, that
+// is when no running save has it open.
+void removeLeftovers(const std::string& path) {
+    const std::wstring folder = folderOf(widePath(path));
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (!isSiblingOf(path, narrow(found.cFileName))) continue;
+        const std::wstring name = folder + found.cFileName;
+        // Deleted when closed; a read-only leftover is made writable first.
+        SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const Handle h(CreateFileW(name.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+DocumentWriteStatus saved(bool ok, const std::string& path) {
+    if (!ok) return DocumentWriteStatus::Failed;
+    removeLeftovers(path);
+    return DocumentWriteStatus::Ok;
 }
 
 enum class Outcome { Done, Failed, NotHere };
@@ -139,9 +189,15 @@ enum class Outcome { Done, Failed, NotHere };
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
 
-// A new file beside the target that then takes its place: ReplaceFileW keeps
-// the old file's attributes, security, creation time and streams; a file
-// that did not exist is moved into place without replacing anything.
+// A new file beside the target that then takes its place. ReplaceFileW keeps
+// of the old file: its creation time, short (8.3) name, object identifier,
+// access list (DACL) and security resource attributes, encryption,
+// compression, and the named streams that the new file lacks; the file
+// attributes (archive, hidden, system, not indexed, offline) are set here
+// beforehand. It does not keep the owner (the saver owns the new file), the
+// audit list (SACL), extended attributes (EA) nor hard links; a file with
+// more than one link is rewritten in place instead. A file that did not
+// exist is moved into place without replacing anything.
 Outcome replaceWithNew(const std::string& path, const std::wstring& target, DWORD oldAttributes, bool existing,
                        std::span<const uint8_t> bytes) {
     for (int attempts = 0; attempts < 100; ++attempts) {
@@ -172,6 +228,10 @@ Outcome replaceWithNew(const std::string& path, const std::wstring& target, DWOR
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr))
             return Outcome::Done;
         const DWORD error = GetLastError();
+        // Closed for ReplaceFileW, it may have been taken for a leftover by
+        // another save that just ended: the old file is untouched, try again.
+        if (GetFileAttributesW(temp.c_str()) == INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
         // The old file is gone and the new one was not moved: move it now.
         if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
             MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
@@ -184,30 +244,42 @@ Outcome replaceWithNew(const std::string& path, const std::wstring& target, DWOR
 
 }  // namespace
 
-NewFile writeNewFile(const std::string& path, std::span<const uint8_t> bytes) {
+NewFile writeNewFile(const std::string& path, std::span<const uint8_t> bytes, std::unique_ptr<Held>& held) {
     const std::wstring wide = widePath(path);
     Handle h;
-    const NewFile made = createExclusive(wide, h);
+    // Shared for deletion only, so that this save can remove it while open.
+    const NewFile made = createExclusive(wide, h, FILE_SHARE_DELETE);
     if (made != NewFile::Written) return made;
-    if (fill(h, bytes)) return NewFile::Written;
+    if (fill(h, bytes, true)) {
+        held = std::make_unique<Win32Held>(h.get());
+        h.reset(INVALID_HANDLE_VALUE);
+        return NewFile::Written;
+    }
     h.close();
     DeleteFileW(wide.c_str());
     return NewFile::Failed;
 }
 
+bool nameTaken(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    return !wide.empty() && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool removeFile(const std::string& path) { return DeleteFileW(widePath(path).c_str()) != 0; }
 
-bool saveFile(const std::string& path, std::span<const uint8_t> bytes) {
-    if (namesWindowsDevice(path)) return false;
+DocumentWriteStatus saveFile(const std::string& path, std::span<const uint8_t> bytes) {
+    constexpr DocumentWriteStatus kFailed = DocumentWriteStatus::Failed;
+    if (namesWindowsDevice(path)) return kFailed;
     const std::wstring target = widePath(path);
-    if (target.empty()) return false;
+    if (target.empty()) return kFailed;
     WIN32_FILE_ATTRIBUTE_DATA old{};
     if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &old)) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;  // a vanished folder among others
-        return replaceWithNew(path, target, 0, false, bytes) == Outcome::Done;
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return kFailed;  // a vanished folder among others
+        return saved(replaceWithNew(path, target, 0, false, bytes) == Outcome::Done, path);
     }
+    // The read-only attribute holds for every user, administrators too.
     if (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY))
-        return false;
+        return kFailed;
     DWORD links = 0;
     {
         // A file that may not be opened for writing is not replaced either.
@@ -216,18 +288,18 @@ bool saveFile(const std::string& path, std::span<const uint8_t> bytes) {
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         BY_HANDLE_FILE_INFORMATION info{};
         if (!probe.valid() || !isRegularDiskFile(probe.get()) || !GetFileInformationByHandle(probe.get(), &info))
-            return false;
+            return kFailed;
         links = info.nNumberOfLinks;
     }
     if (links <= 1) {
         const Outcome replaced = replaceWithNew(path, target, old.dwFileAttributes, true, bytes);
-        if (replaced != Outcome::NotHere) return replaced == Outcome::Done;
+        if (replaced != Outcome::NotHere) return saved(replaced == Outcome::Done, path);
     }
     const Handle h(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid() || !isRegularDiskFile(h.get())) return false;
+    if (!h.valid() || !isRegularDiskFile(h.get())) return kFailed;
     Win32OpenFile file(h.get());
-    return rewriteInPlace(file, path, bytes);
+    return saved(rewriteInPlace(file, path, bytes), path);
 }
 
 // Only regular files; a device or pipe is refused by its name, unopened.

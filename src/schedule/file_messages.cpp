@@ -11,4 +11,16 @@ std::string_view documentReadMessage(DocumentReadStatus status) {
     return {};
 }
 
+std::string documentWriteMessage(DocumentWriteStatus status) {
+    switch (status) {
+    case DocumentWriteStatus::Ok: return {};
+    case DocumentWriteStatus::Failed: break;
+    case DocumentWriteStatus::LinkLoop:
+        return std::string(kFileWriteFailedText) + "Символическая ссылка ведёт по кругу.\n";
+    case DocumentWriteStatus::LinkToMissingFolder:
+        return std::string(kFileWriteFailedText) + "Символическая ссылка указывает на файл в несуществующей папке.\n";
+    }
+    return std::string(kFileWriteFailedText);
+}
+
 }  // namespace zave

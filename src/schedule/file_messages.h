@@ -1,6 +1,7 @@
 // What the operator is told when a document file cannot be read or written.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "schedule/ptm_codec.h"
@@ -12,5 +13,8 @@ inline constexpr std::string_view kFileWriteFailedText = "При записи п
 
 // The message for a refused read; empty for Ok.
 std::string_view documentReadMessage(DocumentReadStatus status);
+// The message for a failed save: kFileWriteFailedText, and for a symbolic
+// link that cannot be saved through a line with the reason; empty for Ok.
+std::string documentWriteMessage(DocumentWriteStatus status);
 
 }  // namespace zave

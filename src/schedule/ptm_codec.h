@@ -55,9 +55,21 @@ std::string ptmLineText(std::string_view lineBytes);
 std::string ptmLineBytes(std::string_view text);
 
 // File layer. Saving keeps the old content whole through any failure and
-// keeps the old file's owner, group, permissions and links; see
-// document_file.h. False when the file could not be saved.
+// keeps the old file's owner, group, permissions, access lists, extended
+// attributes and links; a symbolic link is saved through. See
+// document_file.h.
+enum class DocumentWriteStatus {
+    Ok,
+    Failed,             // not saved; the old file, if any, is unchanged
+    LinkLoop,           // the name is a symbolic link that leads round in a loop
+    LinkToMissingFolder // the name is a symbolic link into a folder that does not exist
+};
+DocumentWriteStatus saveDocumentFile(const std::string& path, const ScheduleDocument& doc);
+// saveDocumentFile(...) == Ok.
 bool writeDocumentFile(const std::string& path, const ScheduleDocument& doc);
+// Whether a save as path would replace or write through something already
+// there: true for a file, folder or any symbolic link, a dangling one too.
+bool documentNameTaken(const std::string& path);
 // Only regular files are read, and at most kPtmReadLimit bytes of them.
 DocumentReadStatus readDocumentFile(const std::string& path, ScheduleDocument& doc);
 

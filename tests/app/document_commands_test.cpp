@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <filesystem>
+
 #include "app_fixture.h"
 #include "schedule/ptm_codec.h"
 
@@ -98,6 +100,37 @@ TEST_F(AppTest, SaveAppliesTheExtensionRuleAndAsksBeforeReplacing) {
     EXPECT_EQ(volumeField(1)->text(), "60");
     EXPECT_TRUE(picker(1)->isEnabled());
 }
+
+#ifndef _WIN32
+// As zavectl's read: a dangling link is asked about, saved through and kept;
+// a link that leads nowhere is refused with its reason.
+TEST_F(AppTest, SaveAsksAboutADanglingLinkAndWritesThroughIt) {
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const fs::path folder = dir.path().toStdString();
+    fs::create_directory(folder / "term");
+    fs::create_symlink("term/plan.ptm", folder / "link.ptm");
+    fs::create_symlink("loop.ptm", folder / "loop.ptm");
+
+    files.saves = {dir.filePath("link.ptm")};
+    boxes.answers = {MessageAnswer::Yes};
+    window->runCommand(CommandId::Save);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "link.ptm уже существует.\nЗаменить?");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.ptm"));
+    EXPECT_EQ(readAll(dir.filePath("term/plan.ptm")).size(), 383);
+
+    files.saves = {dir.filePath("loop.ptm")};
+    boxes.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    window->runCommand(CommandId::Save);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].title, "Ошибка");
+    EXPECT_EQ(boxes.shown[2].text,
+              "При записи произошла ошибка.\nФайл сохранить не удалось.\nСимволическая ссылка ведёт по кругу.\n");
+    EXPECT_TRUE(fs::is_symlink(folder / "loop.ptm"));
+}
+#endif
 
 TEST_F(AppTest, OpenShowsTheStoredDayAndSettingsAndRefusesBadFiles) {
     QTemporaryDir dir;

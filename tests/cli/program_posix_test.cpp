@@ -138,6 +138,34 @@ TEST_F(CliProgram, ReadSavesLikeTheWindow) {
     EXPECT_EQ(readWholeFile(folder.file("old.PTM")), readWholeFile(dataFile("school.ptm")));
 }
 
+TEST_F(CliProgram, ReadWritesThroughASymbolicLinkAndNeverReplacesIt) {
+    namespace fs = std::filesystem;
+    startHolding(school());
+    TempFolder folder;
+    fs::create_directory(folder.file("term"));
+    const std::string link = folder.file("link.ptm"), linked = folder.file("term/plan.ptm");
+    fs::create_symlink("term/plan.ptm", link);
+    // A dangling link is a name that exists: without --force it stays as it is.
+    const auto refused = runCli({"read", "--port", "COM200", link});
+    EXPECT_EQ(refused.exit, cli::kExitUsage);
+    EXPECT_EQ(refused.errLines().front(), "zavectl: " + link + " уже существует; чтобы заменить его, укажите --force");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(linked)));
+
+    const auto forced = runCli({"read", "--force", "--port", "COM200", link});
+    EXPECT_EQ(forced.exit, cli::kExitOk) << forced.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readWholeFile(linked), readWholeFile(dataFile("school.ptm")));
+
+    const std::string loop = folder.file("loop.ptm");
+    fs::create_symlink("loop.ptm", loop);
+    const auto looped = runCli({"read", "--force", "--port", "COM200", loop});
+    EXPECT_EQ(looped.exit, cli::kExitUsage);
+    EXPECT_EQ(looped.errLines().back(), "zavectl: " + loop +
+                                            ": При записи произошла ошибка. Файл сохранить не удалось. "
+                                            "Символическая ссылка ведёт по кругу.");
+    EXPECT_TRUE(fs::is_symlink(loop));
+}
+
 TEST_F(CliProgram, FailedReadSavesNothing) {
     startHolding(school(), {"--mute-after", "10"});
     TempFolder folder;

@@ -95,6 +95,33 @@ TEST_F(Win32FileTest, LongPathFormsNameFiles) {
     EXPECT_EQ(entries(), std::vector<std::string>{"plan.ptm"});
 }
 
+// Files of earlier saves killed half way go with the next save; look-alikes
+// and one that a running save has open stay, and so does a read-only file.
+TEST_F(Win32FileTest, ASaveRemovesLeftoversOfKilledSavesOnly) {
+    const std::string p = path("plan.ptm");
+    writeRaw(p, oldContent(500));
+    for (const char* name : {".plan.ptm.k1ll3d.tmp", ".plan.ptm.b4ckup.bak", ".plan.ptm.abc.tmp", ".other.ptm.abcdef.tmp",
+                             ".plan.ptm.h0ld3n.tmp"})
+        writeRaw(path(name), Bytes{1});
+    SetFileAttributesW(wide(path(".plan.ptm.b4ckup.bak")).c_str(), FILE_ATTRIBUTE_READONLY);
+    const HANDLE held = CreateFileW(wide(path(".plan.ptm.h0ld3n.tmp")).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const bool saved = writeDocumentFile(p, sample());
+    CloseHandle(held);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(readAll(p), encodeDocument(sample()));
+    EXPECT_EQ(entries(), (std::vector<std::string>{".other.ptm.abcdef.tmp", ".plan.ptm.abc.tmp", ".plan.ptm.h0ld3n.tmp",
+                                                   "plan.ptm"}));
+
+    const std::string locked = path("locked.ptm");
+    writeRaw(locked, oldContent(300));
+    SetFileAttributesW(wide(locked).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(saveDocumentFile(locked, sample()), DocumentWriteStatus::Failed);
+    EXPECT_EQ(readAll(locked), oldContent(300));
+    SetFileAttributesW(wide(locked).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
 }  // namespace zave
 #endif
