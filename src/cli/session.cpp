@@ -1,6 +1,7 @@
 #include "cli/session.h"
 
 #include "cli/commands.h"
+#include "cli/device_errors.h"
 #include "cli/exit_codes.h"
 #include "device/clock.h"
 
@@ -32,7 +33,8 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
 DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options)
     : ctx_(ctx),
       portName_(options.port),
-      port_(ctx.makePort()),
+      console_(console),
+      port_(std::make_unique<WatchedPort>(ctx.makePort())),
       boxes_(console, options.policy),
       log_(console, ctx.clock),
       engine_(*port_, boxes_),
@@ -43,8 +45,23 @@ DeviceSession::~DeviceSession() { link_.shutdown(); }
 
 ConnectOutcome DeviceSession::connect() {
     const ConnectOutcome outcome = link_.connectDevice(portName_);
-    log_.flush();
+    log_.flush(outcome != ConnectOutcome::Ready);
+    reportConnectFailure(console_, portName_, outcome, *port_, deviceType(), port_->bytesRead() > 0);
     return outcome;
+}
+
+std::optional<int> DeviceSession::deviceType() const {
+    // A skipped EEPROM error replaced the status reply's data by 255.
+    if (boxes_.skippedReplies() > 0) return std::nullopt;
+    return engine_.replyData()[1];
+}
+
+bool DeviceSession::finish(bool ok, std::string_view operation, size_t readBefore) {
+    log_.flush(!ok);
+    if (!ok)
+        reportOperationFailure(console_, portName_, operation, !port_->isOpen(), port_->bytesRead() > readBefore,
+                               progress_.stopped());
+    return ok;
 }
 
 DeviceOperationContext DeviceSession::operationContext() { return {engine_, log_, boxes_, progress_}; }
@@ -52,29 +69,28 @@ DeviceOperationContext DeviceSession::operationContext() { return {engine_, log_
 bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
     DeviceOperationContext ctx = operationContext();
     // Every day was checked before the port was opened.
-    const bool ok = zave::writeProgram(ctx, link_.isOpen(), doc, true);
-    log_.flush();
-    return ok;
+    const size_t before = port_->bytesRead();
+    return finish(zave::writeProgram(ctx, link_.isOpen(), doc, true), "запись программы", before);
 }
 
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
     DeviceOperationContext ctx = operationContext();
-    const bool ok = zave::readProgram(ctx, link_.isOpen(), doc);
-    log_.flush();
-    return ok;
+    const size_t before = port_->bytesRead();
+    return finish(zave::readProgram(ctx, link_.isOpen(), doc), "чтение программы", before);
 }
 
 bool DeviceSession::syncClock() {
-    const bool ok = syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_);
-    log_.flush();
-    return ok;
+    const size_t before = port_->bytesRead();
+    return finish(syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_), "установка часов", before);
 }
 
 int greetDevice(DeviceSession& session, Console& console) {
+    console.report()["port"] = session.portName();
     const ConnectOutcome outcome = session.connect();
-    if (outcome == ConnectOutcome::Unsupported)
-        console.line("Тип устройства: " + std::to_string(session.replyData()[1]) + " (поддерживается " +
-                     std::to_string(kSupportedDeviceType) + ")");
+    if (outcome == ConnectOutcome::Ready || outcome == ConnectOutcome::Unsupported) {
+        const std::optional<int> type = session.deviceType();
+        console.report()["deviceType"] = type ? Json(*type) : Json(nullptr);
+    }
     return outcome == ConnectOutcome::Ready ? kExitOk : kExitDevice;
 }
 

@@ -9,6 +9,7 @@
 #include "cli/args.h"
 #include "cli/console.h"
 #include "cli/context.h"
+#include "cli/watched_port.h"
 #include "device/program_ops.h"
 #include "link/connection.h"
 #include "link/exchange.h"
@@ -37,11 +38,18 @@ public:
     // Opens the port and greets the device; the log lines are printed.
     ConnectOutcome connect();
     const ReplyData& replyData() const { return engine_.replyData(); }
+    // The type the device gave after connect(); nothing when its reply's data
+    // was replaced because an EEPROM error was skipped.
+    std::optional<int> deviceType() const;
 
+    // Each tells its failure's reason (device_errors.h) before it returns false.
     bool writeProgram(const ScheduleDocument& doc);
     // Reads into doc (which the caller starts from a reset document).
     bool readProgram(ScheduleDocument& doc);
     bool syncClock();
+
+    const std::string& portName() const { return portName_; }
+    const WatchedPort& port() const { return *port_; }
 
     CliBoxes& boxes() { return boxes_; }
     CliLog& log() { return log_; }
@@ -52,10 +60,13 @@ private:
         void dropPendingEvents(int) override {}
     };
     DeviceOperationContext operationContext();
+    // The log printed, and on failure the reason told.
+    bool finish(bool ok, std::string_view operation, size_t readBefore);
 
     CliContext& ctx_;
     std::string portName_;
-    std::unique_ptr<SerialPort> port_;
+    Console& console_;
+    std::unique_ptr<WatchedPort> port_;
     CliBoxes boxes_;
     CliLog log_;
     NoEvents pump_;
@@ -64,8 +75,9 @@ private:
     CliProgress progress_;
 };
 
-// Connects; on a refusal also says which device type answered. kExitOk
-// when the device is ready, else the status to end with.
+// Connects; when the device is not ready, says why (the port's failure, no
+// reply, another device type). kExitOk when the device is ready, else the
+// status to end with.
 int greetDevice(DeviceSession& session, Console& console);
 
 }  // namespace zave::cli
