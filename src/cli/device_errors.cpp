@@ -71,12 +71,12 @@ void reportConnectFailure(Console& console, const std::string& port, ConnectOutc
     }
 }
 
-void reportOperationFailure(Console& console, const std::string& port, std::string_view operation, bool portLost,
-                            bool anyReply, bool interrupted) {
-    const std::string what = port + ": " + std::string(operation) + " не выполнена";
+void reportOperationFailure(Console& console, const std::string& port, std::string_view failure, bool portLost,
+                            bool lastAnswered, bool interrupted) {
+    const std::string what = port + ": " + std::string(failure);
     if (interrupted) console.error("interrupted", what + ": прервано оператором", Json{{"port", port}});
     else if (portLost) console.error("portLost", what + ": порт пропал", Json{{"port", port}});
-    else if (!anyReply) console.error("noReply", what + ": устройство не отвечает", Json{{"port", port}});
+    else if (!lastAnswered) console.error("noReply", what + ": устройство не отвечает", Json{{"port", port}});
     else console.error("refused", what + ": устройство не приняло команду", Json{{"port", port}});
 }
 

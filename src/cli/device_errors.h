@@ -26,8 +26,10 @@ namespace zave::cli {
 void reportConnectFailure(Console& console, const std::string& port, ConnectOutcome outcome, const SerialPort& serial,
                           std::optional<int> deviceType, bool anyReply);
 
-// After a write, read or clock setting that failed on an open link.
-void reportOperationFailure(Console& console, const std::string& port, std::string_view operation, bool portLost,
-                            bool anyReply, bool interrupted);
+// After a write, read or clock setting that failed on an open link;
+// `failure` says what ("запись программы не выполнена"), `lastAnswered`
+// whether the device sent anything to the last frame.
+void reportOperationFailure(Console& console, const std::string& port, std::string_view failure, bool portLost,
+                            bool lastAnswered, bool interrupted);
 
 }  // namespace zave::cli

@@ -56,10 +56,10 @@ std::optional<int> DeviceSession::deviceType() const {
     return engine_.replyData()[1];
 }
 
-bool DeviceSession::finish(bool ok, std::string_view operation, size_t readBefore) {
+bool DeviceSession::finish(bool ok, std::string_view failure) {
     log_.flush(!ok);
     if (!ok)
-        reportOperationFailure(console_, portName_, operation, !port_->isOpen(), port_->bytesRead() > readBefore,
+        reportOperationFailure(console_, portName_, failure, !port_->isOpen(), port_->readSinceLastWrite() > 0,
                                progress_.stopped());
     return ok;
 }
@@ -69,19 +69,16 @@ DeviceOperationContext DeviceSession::operationContext() { return {engine_, log_
 bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
     DeviceOperationContext ctx = operationContext();
     // Every day was checked before the port was opened.
-    const size_t before = port_->bytesRead();
-    return finish(zave::writeProgram(ctx, link_.isOpen(), doc, true), "запись программы", before);
+    return finish(zave::writeProgram(ctx, link_.isOpen(), doc, true), "запись программы не выполнена");
 }
 
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
     DeviceOperationContext ctx = operationContext();
-    const size_t before = port_->bytesRead();
-    return finish(zave::readProgram(ctx, link_.isOpen(), doc), "чтение программы", before);
+    return finish(zave::readProgram(ctx, link_.isOpen(), doc), "чтение программы не выполнено");
 }
 
 bool DeviceSession::syncClock() {
-    const size_t before = port_->bytesRead();
-    return finish(syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_), "установка часов", before);
+    return finish(syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_), "установка часов не выполнена");
 }
 
 int greetDevice(DeviceSession& session, Console& console) {

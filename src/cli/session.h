@@ -61,7 +61,7 @@ private:
     };
     DeviceOperationContext operationContext();
     // The log printed, and on failure the reason told.
-    bool finish(bool ok, std::string_view operation, size_t readBefore);
+    bool finish(bool ok, std::string_view failure);
 
     CliContext& ctx_;
     std::string portName_;

@@ -23,18 +23,26 @@ public:
     size_t readWaiting(char* buffer, size_t max) override {
         const size_t n = port_->readWaiting(buffer, max);
         bytesRead_ += n;
+        readSinceWrite_ += n;
         return n;
     }
-    size_t write(const char* data, size_t size) override { return port_->write(data, size); }
+    size_t write(const char* data, size_t size) override {
+        readSinceWrite_ = 0;
+        return port_->write(data, size);
+    }
     WaitResult waitForInput(Deadline deadline) override { return port_->waitForInput(deadline); }
     void wake() override { port_->wake(); }
 
-    // Bytes the device sent since the port was made (read by the engine).
+    // Bytes the device sent since the port was made (read by the engine),
+    // and since the last frame was sent: none means the last frame went
+    // unanswered.
     size_t bytesRead() const { return bytesRead_; }
+    size_t readSinceLastWrite() const { return readSinceWrite_; }
 
 private:
     std::unique_ptr<SerialPort> port_;
     std::atomic<size_t> bytesRead_{0};  // counted by the exchange's reader
+    std::atomic<size_t> readSinceWrite_{0};
 };
 
 }  // namespace zave::cli

@@ -41,6 +41,7 @@ CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& opti
     if (options.interrupted) ctx.interrupted = options.interrupted;
     ctx.progressBar = options.progressBar;
     ctx.portSettings = options.portSettings;
+    if (options.makePort) ctx.makePort = options.makePort;
     CliResult r;
     r.exit = cli::runZavectl(args, ctx);
     r.out = out.str();

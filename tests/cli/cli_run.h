@@ -3,12 +3,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "link/host.h"
+#include "link/serial_port.h"
 
 namespace zave::testing {
 
@@ -30,6 +32,7 @@ struct CliRunOptions {
     // The settings file that names ports; by default one that does not
     // exist, so that the tester's own names play no part.
     std::string portSettings = "zavectl-test-no-settings.toml";
+    std::function<std::unique_ptr<SerialPort>()> makePort;  // the system's when empty
 };
 
 // runZavectl with string streams.

@@ -143,8 +143,11 @@ TEST_F(CliProgram, FailedReadSavesNothing) {
     TempFolder folder;
     const auto r = runCli({"read", "--port", "COM200", folder.file("copy.ptm")});
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
-    EXPECT_EQ(r.errLines().back(), "zavectl: программа не считана, файл " + folder.file("copy.ptm") + " не записан");
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт чтения программы");
+    EXPECT_EQ(unstamped(r.errLines()),
+              (std::vector<std::string>{"<t> Команда не выполнена",
+                                        "zavectl: COM200: чтение программы не выполнено: устройство не отвечает",
+                                        "zavectl: программа не считана, файл " + folder.file("copy.ptm") + " не записан"}));
     EXPECT_FALSE(std::filesystem::exists(folder.file("copy.ptm")));
 }
 
@@ -169,7 +172,13 @@ TEST_F(CliProgram, WriteThatFailsHalfWay) {
     start({"--mute-after", "5"});  // the greeting and four blocks are answered
     const auto r = runCli({"write", "--port", "COM200", dataFile("school.ptm")});
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт запись программы");
+    const std::vector<std::string> err = unstamped(r.errLines());
+    ASSERT_EQ(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[0], "<t> Команда не выполнена");
+    EXPECT_EQ(err[1], "zavectl: COM200: запись программы не выполнена: устройство не отвечает");
+    EXPECT_EQ(err[2].rfind("zavectl: в устройстве может быть часть новой программы и часть старой; чтобы записать "
+                           "программу целиком, повторите: zavectl write --port COM200 ", 0), 0u) << err[2];
     EXPECT_TRUE(sim_->waitForReceived(4 + 8, "04"));
     EXPECT_EQ(sim_->receivedFrames("04"), 4 + 8);  // the fifth block eight times, nothing after it
     EXPECT_EQ(sim_->receivedFrames("05"), 0);
@@ -182,8 +191,11 @@ TEST_F(CliProgram, CtrlCStopsBeforeTheNextFrame) {
     options.interrupted = [&] { return ++checks > 3; };
     const auto r = runCli({"write", "--port", "COM200", dataFile("school.ptm")}, options);
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
-    EXPECT_EQ(r.errLines(), std::vector<std::string>{"zavectl: прервано оператором"});
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт запись программы");
+    const std::vector<std::string> err = unstamped(r.errLines());
+    ASSERT_EQ(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[0], "<t> Команда не выполнена");
+    EXPECT_EQ(err[1], "zavectl: COM200: запись программы не выполнена: прервано оператором");
     EXPECT_EQ(sim_->receivedFrames("04"), 3);
 }
 
