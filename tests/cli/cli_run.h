@@ -41,6 +41,11 @@ CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& opti
 // The zavectl binary with the current environment, stdout and stderr caught
 // (POSIX only).
 CliResult runCliProcess(const std::vector<std::string>& args);
+// The same with "NAME=value" entries added to the environment (they win
+// over the inherited ones), and `whileRunning` called with the process id once it started.
+// A process ended by a signal gets the shell's exit status, 128 + signal.
+CliResult runCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                        const std::function<void(int pid)>& whileRunning);
 
 // A fresh folder under the system's temporary folder, removed by the destructor.
 class TempFolder {
