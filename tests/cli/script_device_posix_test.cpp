@@ -100,7 +100,8 @@ TEST_F(CliScriptDevice, JsonOfEveryDeviceCommand) {
     auto ports = runCli({"ports", "--json"});
     EXPECT_EQ(ports.exit, cli::kExitOk);
     bool listed = false;
-    for (const nlohmann::json& p : ports.report().at("ports"))
+    r = ports.report();
+    for (const nlohmann::json& p : r.at("ports"))
         listed = listed || (p.at("name") == "COM200" && p.at("device").get<std::string>().rfind("/dev/", 0) == 0);
     EXPECT_TRUE(listed) << ports.out;
 }
