@@ -30,10 +30,10 @@ fs::path toPath(const std::string& text) {
 int readDevice(DeviceSession& session, Console& console, ScheduleDocument& doc) {
     resetDocument(doc);
     if (!session.readProgram(doc)) return kExitDevice;
-    console.report()["skippedReplies"] = session.boxes().skippedReplies();
-    if (session.boxes().skippedReplies() > 0) {
+    console.report()["skippedReplies"] = session.eeprom().skippedReplies();
+    if (session.eeprom().skippedReplies() > 0) {
         console.error("eepromSkipped",
-                      "пропущено ответов с ошибкой EEPROM: " + std::to_string(session.boxes().skippedReplies()) +
+                      "пропущено ответов с ошибкой EEPROM: " + std::to_string(session.eeprom().skippedReplies()) +
                           "; их данные заменены значением 255 и не совпадают с устройством");
         return kExitDevice;
     }
@@ -135,7 +135,7 @@ int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
     const int exit = readDevice(session, console, doc);
     // A read with skipped EEPROM errors is still saved, as the window keeps
     // it, but does not end as a success.
-    if (exit != kExitOk && session.boxes().skippedReplies() == 0) {
+    if (exit != kExitOk && session.eeprom().skippedReplies() == 0) {
         console.warning("программа не считана, файл " + path + " не записан");
         return exit;
     }

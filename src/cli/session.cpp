@@ -3,7 +3,6 @@
 #include "cli/commands.h"
 #include "cli/device_errors.h"
 #include "cli/exit_codes.h"
-#include "device/clock.h"
 
 namespace zave::cli {
 
@@ -30,21 +29,29 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
     return options;
 }
 
-DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options)
-    : ctx_(ctx),
-      portName_(options.port),
-      console_(console),
-      port_(std::make_unique<WatchedPort>(ctx.makePort())),
-      boxes_(console, options.policy),
-      log_(console, ctx.clock),
-      engine_(*port_, boxes_),
-      link_(*port_, engine_, log_, boxes_, pump_),
-      progress_(console, log_, ctx) {}
+namespace {
 
-DeviceSession::~DeviceSession() { link_.shutdown(); }
+// The port wrapped so that the session can tell afterwards what it saw; the
+// station owns it, `watcher` points at it.
+std::unique_ptr<SerialPort> watched(std::unique_ptr<SerialPort> port, WatchedPort*& watcher) {
+    auto wrapped = std::make_unique<WatchedPort>(std::move(port));
+    watcher = wrapped.get();
+    return wrapped;
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options)
+    : portName_(options.port),
+      console_(console),
+      boxes_(console),
+      eeprom_(console, options.policy),
+      log_(console, ctx.clock),
+      progress_(console, log_, ctx),
+      station_(watched(ctx.makePort(), port_), {boxes_, eeprom_, log_, pump_, progress_, ctx.clock}) {}
 
 ConnectOutcome DeviceSession::connect() {
-    const ConnectOutcome outcome = link_.connectDevice(portName_);
+    const ConnectOutcome outcome = station_.connect(portName_);
     log_.flush(outcome != ConnectOutcome::Ready);
     reportConnectFailure(console_, portName_, outcome, *port_, deviceType(), port_->bytesRead() > 0);
     return outcome;
@@ -52,8 +59,8 @@ ConnectOutcome DeviceSession::connect() {
 
 std::optional<int> DeviceSession::deviceType() const {
     // A skipped EEPROM error replaced the status reply's data by 255.
-    if (boxes_.skippedReplies() > 0) return std::nullopt;
-    return engine_.replyData()[1];
+    if (eeprom_.skippedReplies() > 0) return std::nullopt;
+    return station_.replyData()[1];
 }
 
 bool DeviceSession::finish(bool ok, std::string_view failure) {
@@ -64,21 +71,17 @@ bool DeviceSession::finish(bool ok, std::string_view failure) {
     return ok;
 }
 
-DeviceOperationContext DeviceSession::operationContext() { return {engine_, log_, boxes_, progress_}; }
-
 bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
-    DeviceOperationContext ctx = operationContext();
     // Every day was checked before the port was opened.
-    return finish(zave::writeProgram(ctx, link_.isOpen(), doc, true), "запись программы не выполнена");
+    return finish(station_.writeProgram(doc, true), "запись программы не выполнена");
 }
 
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
-    DeviceOperationContext ctx = operationContext();
-    return finish(zave::readProgram(ctx, link_.isOpen(), doc), "чтение программы не выполнено");
+    return finish(station_.readProgram(doc), "чтение программы не выполнено");
 }
 
 bool DeviceSession::syncClock() {
-    return finish(syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_), "установка часов не выполнена");
+    return finish(station_.syncClock(), "установка часов не выполнена");
 }
 
 int greetDevice(DeviceSession& session, Console& console) {

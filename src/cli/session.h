@@ -1,5 +1,6 @@
-// One conversation with the device for a zavectl command: the port, the
-// exchange engine and the greeting of the window's "Установить связь".
+// One conversation with the device for a zavectl command: the console's
+// hooks lent to the device station, and the greeting of the window's
+// "Установить связь".
 #pragma once
 
 #include <memory>
@@ -10,9 +11,7 @@
 #include "cli/console.h"
 #include "cli/context.h"
 #include "cli/watched_port.h"
-#include "device/program_ops.h"
-#include "link/connection.h"
-#include "link/exchange.h"
+#include "device/device_station.h"
 
 namespace zave::cli {
 
@@ -30,14 +29,12 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
 class DeviceSession {
 public:
     DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options);
-    // The port is closed without a log line, as at the window's end.
-    ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     // Opens the port and greets the device; the log lines are printed.
     ConnectOutcome connect();
-    const ReplyData& replyData() const { return engine_.replyData(); }
+    const ReplyData& replyData() const { return station_.replyData(); }
     // The type the device gave after connect(); nothing when its reply's data
     // was replaced because an EEPROM error was skipped.
     std::optional<int> deviceType() const;
@@ -51,7 +48,7 @@ public:
     const std::string& portName() const { return portName_; }
     const WatchedPort& port() const { return *port_; }
 
-    CliBoxes& boxes() { return boxes_; }
+    CliEepromAnswers& eeprom() { return eeprom_; }
     CliLog& log() { return log_; }
 
 private:
@@ -59,20 +56,19 @@ private:
     public:
         void dropPendingEvents(int) override {}
     };
-    DeviceOperationContext operationContext();
     // The log printed, and on failure the reason told.
     bool finish(bool ok, std::string_view failure);
 
-    CliContext& ctx_;
     std::string portName_;
     Console& console_;
-    std::unique_ptr<WatchedPort> port_;
+    WatchedPort* port_ = nullptr;  // owned by the station
     CliBoxes boxes_;
+    CliEepromAnswers eeprom_;
     CliLog log_;
     NoEvents pump_;
-    ExchangeEngine engine_;
-    DeviceLink link_;
     CliProgress progress_;
+    // Last: its end closes the port without a log line, as at the window's end.
+    DeviceStation station_;
 };
 
 // Connects; when the device is not ready, says why (the port's failure, no

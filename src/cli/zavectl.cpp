@@ -4,7 +4,6 @@
 #include "cli/exit_codes.h"
 #include "cli/help.h"
 #include "cli/json_report.h"
-#include "device/volume.h"
 
 namespace zave::cli {
 
@@ -85,7 +84,6 @@ bool expectOperands(const ParsedArgs& args, size_t min, size_t max, Console& con
 
 int runZavectl(const std::vector<std::string>& args, CliContext& ctx) {
     Console console(ctx);
-    initVolumeConstants();
     if (args.empty()) return usageError(console, {}, "не указана команда");
     const std::string& name = args.front();
     if (name == "--version" || name == "-V") return printVersion(args, ctx, console);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/eeprom_question.h"
 #include "link/frame.h"
 #include "link/host.h"
 #include "link/reply_ledger.h"
@@ -22,7 +23,7 @@ inline constexpr int kMaxExchangeAttempts = 8;
 
 class ExchangeEngine {
 public:
-    ExchangeEngine(SerialPort& port, MessageBoxes& boxes);
+    ExchangeEngine(SerialPort& port, EepromQuestions& eeprom);
     ~ExchangeEngine();
     ExchangeEngine(const ExchangeEngine&) = delete;
     ExchangeEngine& operator=(const ExchangeEngine&) = delete;
@@ -57,7 +58,7 @@ private:
     std::chrono::steady_clock::time_point answerDeadline(std::chrono::steady_clock::time_point start) const;
 
     SerialPort& port_;
-    MessageBoxes& boxes_;
+    EepromQuestions& eeprom_;
     ReplyData replyData_{};
     std::string replyText_;
     ReplyLedger ledger_;
