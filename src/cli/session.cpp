@@ -21,6 +21,7 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
         return std::nullopt;
     }
     options.port = choice.port;
+    options.alias = choice.alias;
     if (const std::string* policy = args.value("--on-eeprom-error");
         policy && !parseEepromPolicy(*policy, options.policy)) {
         usageError(console, command, "--on-eeprom-error: ожидается retry, skip или abort, указано \"" + *policy + "\"");
@@ -43,6 +44,8 @@ std::unique_ptr<SerialPort> watched(std::unique_ptr<SerialPort> port, WatchedPor
 
 DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options)
     : portName_(options.port),
+      alias_(options.alias),
+      label_(options.alias.empty() ? options.port : options.alias),
       console_(console),
       boxes_(console),
       eeprom_(console, options.policy),
@@ -53,7 +56,7 @@ DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOpti
 ConnectOutcome DeviceSession::connect() {
     const ConnectOutcome outcome = station_.connect(portName_);
     log_.flush(outcome != ConnectOutcome::Ready);
-    reportConnectFailure(console_, portName_, outcome, *port_, deviceType(), port_->bytesRead() > 0);
+    reportConnectFailure(console_, label_, outcome, *port_, deviceType(), port_->bytesRead() > 0);
     return outcome;
 }
 
@@ -66,7 +69,7 @@ std::optional<int> DeviceSession::deviceType() const {
 bool DeviceSession::finish(bool ok, std::string_view failure) {
     log_.flush(!ok);
     if (!ok)
-        reportOperationFailure(console_, portName_, failure, !port_->isOpen(), port_->readSinceLastWrite() > 0,
+        reportOperationFailure(console_, label_, failure, !port_->isOpen(), port_->readSinceLastWrite() > 0,
                                progress_.stopped());
     return ok;
 }
@@ -86,6 +89,7 @@ bool DeviceSession::syncClock() {
 
 int greetDevice(DeviceSession& session, Console& console) {
     console.report()["port"] = session.portName();
+    if (!session.alias().empty()) console.report()["alias"] = session.alias();
     const ConnectOutcome outcome = session.connect();
     if (outcome == ConnectOutcome::Ready || outcome == ConnectOutcome::Unsupported) {
         const std::optional<int> type = session.deviceType();

@@ -16,7 +16,8 @@
 namespace zave::cli {
 
 struct DeviceOptions {
-    std::string port;
+    std::string port;   // what the port layer opens
+    std::string alias;  // the settings file's name given for it, if any
     EepromPolicy policy = EepromPolicy::Abort;
 };
 
@@ -46,6 +47,7 @@ public:
     bool syncClock();
 
     const std::string& portName() const { return portName_; }
+    const std::string& alias() const { return alias_; }
     const WatchedPort& port() const { return *port_; }
 
     CliEepromAnswers& eeprom() { return eeprom_; }
@@ -60,6 +62,8 @@ private:
     bool finish(bool ok, std::string_view failure);
 
     std::string portName_;
+    std::string alias_;
+    std::string label_;  // the port as messages name it: the alias given, else the port
     Console& console_;
     WatchedPort* port_ = nullptr;  // owned by the station
     CliBoxes boxes_;

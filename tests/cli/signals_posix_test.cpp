@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "cli_run.h"
 #include "sim_helpers.h"
+#include "link/serial_port.h"
 #include "support/devsim.h"
 
 namespace zave {
@@ -56,6 +60,38 @@ TEST(CliSignals, EndTheProgramByTheSignal) {
         EXPECT_LE(sim.receivedFrames(), framesAtSignal + 1);
         EXPECT_LT(sim.receivedFrames("80"), 8);
     }
+}
+
+// The real binary on a port this test process holds: busy, and by whom, as
+// the system tells it; a name from the settings file found through
+// $XDG_CONFIG_HOME, which is all a cron job has.
+TEST(CliProcessPorts, BusyByWhomAndANameFromTheSettingsFile) {
+    DevSim sim;
+    ASSERT_TRUE(sim.running()) << sim.error();
+    TempFolder config;
+    std::filesystem::create_directories(config.path() + "/zave");
+    writeWholeFile(config.path() + "/zave/zavectl.toml", "[ports]\nclassroom-3 = \"" + sim.slavePath() + "\"\n");
+    const std::vector<std::string> environment{"XDG_CONFIG_HOME=" + config.path(), "XDG_RUNTIME_DIR="};
+
+    const auto named = runCliProcess({"status", "-q", "-p", "classroom-3"}, environment, {});
+    EXPECT_EQ(named.exit, 0) << named.err;
+    EXPECT_EQ(named.out, "");
+    EXPECT_EQ(named.err, "");
+
+    auto holder = makeSystemSerialPort();
+    ASSERT_TRUE(holder->open(sim.slavePath()));
+    const auto busy = runCliProcess({"status", "--json", "-p", "classroom-3"}, environment, {});
+    EXPECT_EQ(busy.exit, 3);
+    const std::string self = "test_cli (PID " + std::to_string(::getpid()) + ")";
+    // The simulator keeps its end open too; the system names both.
+    const std::string said = "zavectl: classroom-3 (" + sim.slavePath() + "): порт занят другой программой: ";
+    EXPECT_EQ(busy.errLines().back().rfind(said, 0), 0u) << busy.err;
+    EXPECT_NE(busy.errLines().back().find(self), std::string::npos) << busy.err;
+    const nlohmann::json report = busy.report();
+    EXPECT_EQ(report.at("port"), sim.slavePath());
+    EXPECT_EQ(report.at("alias"), "classroom-3");
+    EXPECT_EQ(report.at("errors").at(0).at("reason"), "busy");
+    EXPECT_NE(report.at("errors").at(0).at("holders").get<std::string>().find(self), std::string::npos);
 }
 
 }  // namespace
