@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/console.h"
 #include "cli/json_report.h"
 
 namespace zave::cli {
@@ -87,6 +88,23 @@ TEST(CliRender, JsonTextKeepsEveryCharacterAndSurvivesBadBytes) {
     EXPECT_EQ(head.at("format"), 1);
     EXPECT_EQ(head.at("command"), "status");
     EXPECT_FALSE(head.at("version").get<std::string>().empty());
+}
+
+TEST(CliRender, ControlCharactersAreShownEscaped) {
+    struct Row {
+        std::string text;
+        std::string shown;
+    } rows[] = {
+        {"Сигнал №1 ok", "Сигнал №1 ok"},
+        {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
+        {"\x1b[2J", "\\x1B[2J"},
+        {std::string("x\0y", 3), "x\\x00y"},
+        {"\x7f", "\\x7F"},
+        {"\xc2\x9b" "31m", "\\u009B31m"},   // CSI as a C1 control
+        {"\xc2\xa0", "\xc2\xa0"},           // a no-break space stays
+        {"C:\\dir", "C:\\dir"},             // backslashes stay as they are
+    };
+    for (const Row& r : rows) EXPECT_EQ(escapeControls(r.text), r.shown) << r.shown;
 }
 
 TEST(CliRender, TimeOrderInTheTable) {
