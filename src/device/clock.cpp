@@ -101,8 +101,8 @@ CommandParams clockRecord(const LocalTime& t) {
     return p;
 }
 
-bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
-    if (!portOpen) return false;
+bool syncDeviceClock(ExchangeEngine& engine, const SerialPort& line, Clock& clock, LogSink& log) {
+    if (!line.isOpen()) return false;
     // One reading of the clock; repeats send the same values.
     const CommandParams record = clockRecord(clock.now());
     const ExchangeResult r = exchangeAttempts([&] { return engine.sendCommand(SetClock, record); });

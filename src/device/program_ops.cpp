@@ -56,8 +56,9 @@ int programProgressValue(int step) {
     return std::fmod(lower, 2.0) == 0.0 ? static_cast<int>(lower) : static_cast<int>(lower) + 1;
 }
 
-bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc, bool documentIsWritable) {
-    if (!portOpen) return false;
+bool writeProgram(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
+                  bool documentIsWritable) {
+    if (!line.isOpen()) return false;
     ctx.log.logLine(" Старт запись программы", LogMode::Stamped);
     ctx.progress.openProgressWindow();
 
@@ -81,8 +82,8 @@ bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocu
     return succeeded;
 }
 
-bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& doc) {
-    if (!portOpen) return false;
+bool readProgram(DeviceOperationContext& ctx, const SerialPort& line, ScheduleDocument& doc) {
+    if (!line.isOpen()) return false;
     ctx.log.logLine(" Старт чтения программы", LogMode::Stamped);
     ctx.progress.openProgressWindow();
 
