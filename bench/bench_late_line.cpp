@@ -151,7 +151,7 @@ int main() {
             auto port = zave::makeSystemSerialPort();
             zave::ExchangeEngine engine(*port, eeprom);
             zave::DeviceOperationContext ctx{engine, log, boxes, progress};
-            if (!sim.ok() || !port->open("COM200") || !zave::writeProgram(ctx, true, doc, true)) rc = 1;
+            if (!sim.ok() || !port->open("COM200") || !zave::writeProgram(ctx, *port, doc, true)) rc = 1;
         }
         Sim sim({"--port", "COM200", "--state", state, "--delay-ms", "360"});
         auto port = zave::makeSystemSerialPort();
@@ -163,7 +163,7 @@ int main() {
             zave::ScheduleDocument back;
             zave::resetDocument(back);
             const auto t0 = Clock::now();
-            const bool read = zave::readProgram(ctx, true, back);
+            const bool read = zave::readProgram(ctx, *port, back);
             const double t = secondsSince(t0);
             const bool same = back.days == doc.days;
             std::printf("program read, device 360 ms late: %s, log \"%s\", document %s, %.1f s\n",

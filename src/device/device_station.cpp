@@ -36,18 +36,18 @@ void DeviceStation::scanPorts(PortCatalog& catalog) {
 bool DeviceStation::writeProgram(const ScheduleDocument& doc, bool documentIsWritable) {
     const Hold held = hold();
     DeviceOperationContext ctx{engine_, hooks_.log, hooks_.boxes, hooks_.progress};
-    return zave::writeProgram(ctx, link_.isOpen(), doc, documentIsWritable);
+    return zave::writeProgram(ctx, *port_, doc, documentIsWritable);
 }
 
 bool DeviceStation::readProgram(ScheduleDocument& doc) {
     const Hold held = hold();
     DeviceOperationContext ctx{engine_, hooks_.log, hooks_.boxes, hooks_.progress};
-    return zave::readProgram(ctx, link_.isOpen(), doc);
+    return zave::readProgram(ctx, *port_, doc);
 }
 
 bool DeviceStation::syncClock() {
     const Hold held = hold();
-    return syncDeviceClock(engine_, link_.isOpen(), hooks_.clock, hooks_.log);
+    return syncDeviceClock(engine_, *port_, hooks_.clock, hooks_.log);
 }
 
 ExchangeResult DeviceStation::sendCommand(int64_t code, const CommandParams& params) {

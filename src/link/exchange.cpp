@@ -265,13 +265,19 @@ ExchangeResult ExchangeEngine::answerEepromDialogs(const TokenCounts& tokens, bo
     return result;
 }
 
-ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange) {
+std::optional<ExchangeResult> exchangeAttempts(const std::function<ExchangeResult()>& exchange,
+                                               const std::function<bool()>& stopRequested) {
     ExchangeResult result = ExchangeResult::NoReply;
     for (int call = 0; call < kMaxExchangeAttempts; ++call) {
+        if (stopRequested && stopRequested()) return std::nullopt;
         result = exchange();
         if (result != ExchangeResult::NoReply && result != ExchangeResult::BadReply) break;
     }
     return result;
+}
+
+ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange) {
+    return *exchangeAttempts(exchange, nullptr);
 }
 
 }  // namespace zave

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ private:
 
 // The retry rule: calls `exchange` again while it gives NoReply or BadReply,
 // at most kMaxExchangeAttempts calls in all; returns the last result.
+// `stopRequested`, when given, is asked before every call: a yes ends the
+// repeats at once with nothing.
+std::optional<ExchangeResult> exchangeAttempts(const std::function<ExchangeResult()>& exchange,
+                                               const std::function<bool()>& stopRequested);
 ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange);
 
 }  // namespace zave

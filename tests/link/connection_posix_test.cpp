@@ -318,10 +318,10 @@ TEST_F(ConnectionTest, ClockSyncSetsTheDeviceClock) {
     startSim();
     FakeClock clock;
     clock.time = LocalTime{2026, 12, 13, 22, 15, 0, 0};  // Sunday evening
-    EXPECT_FALSE(syncDeviceClock(engine_, false, clock, log_));
+    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_TRUE(log_.lines.empty());
     connect();
-    EXPECT_TRUE(syncDeviceClock(engine_, link_.isOpen(), clock, log_));
+    EXPECT_TRUE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     EXPECT_TRUE(sim_->waitForLine([](const std::string& l) { return l == "clock 2026-12-13 22:15:00 weekday=7"; }));
     const std::vector<ReplyData> shown = monitor();
@@ -336,7 +336,7 @@ TEST_F(ConnectionTest, ClockSyncRepeatsTheSameRecord) {
     link_.connectDevice("COM200");
     ASSERT_TRUE(link_.isOpen());
     log_.lines.clear();
-    syncDeviceClock(engine_, true, clock, log_);
+    syncDeviceClock(engine_, *port_, clock, log_);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     ASSERT_TRUE(sim_->waitForReceived(8, "01"));
     const std::string expected = "rx 0103050901070C1A00000000001F";
@@ -349,7 +349,7 @@ TEST_F(ConnectionTest, ClockSyncWithoutAnAnswer) {
     startSim({"--mute-after", "1"});
     FakeClock clock;
     connect();
-    EXPECT_FALSE(syncDeviceClock(engine_, true, clock, log_));
+    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Команда не выполнена"}));
     EXPECT_TRUE(link_.isOpen());  // the sync never closes the port
     EXPECT_TRUE(sim_->waitForReceived(8, "01"));

@@ -138,7 +138,7 @@ TEST_P(LineDelayTest, ProgramWriteLeavesExactlyTheProgramInTheDevice) {
     startDevice(DeviceTables{});
     connect();
     const ScheduleDocument doc = composedDocument(7);
-    const bool written = writeProgram(ctx_, link_.isOpen(), doc, true);
+    const bool written = writeProgram(ctx_, *port_, doc, true);
     EXPECT_TRUE(written);
     EXPECT_EQ(lastLogLine(), written ? kWritten : kNotDone);
     if (written) {
@@ -152,7 +152,7 @@ TEST_P(LineDelayTest, ProgramReadFillsTheDocumentWithExactlyTheDeviceProgram) {
     connect();
     const ScheduleDocument before = composedDocument(20);
     ScheduleDocument doc = before;
-    const bool read = readProgram(ctx_, link_.isOpen(), doc);
+    const bool read = readProgram(ctx_, *port_, doc);
     EXPECT_TRUE(read);
     EXPECT_EQ(lastLogLine(), read ? kReadDone : kNotDone);
     EXPECT_EQ(doc.days, read ? inDevice.days : before.days);
@@ -164,7 +164,7 @@ TEST_P(LineDelayTest, ProgramReadFillsTheDocumentWithExactlyTheDeviceProgram) {
 TEST_P(LineDelayTest, RefusedHourTableIsNeverReportedWritten) {
     startDevice(DeviceTables{}, {"--refuse", "04"});
     connect();
-    EXPECT_FALSE(writeProgram(ctx_, link_.isOpen(), composedDocument(7), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, composedDocument(7), true));
     EXPECT_EQ(lastLogLine(), kNotDone);
     // The write ends at its first frame: nothing at all was stored.
     EXPECT_EQ(storedOnceQuiet(), DeviceTables{});
@@ -175,7 +175,7 @@ TEST_P(LineDelayTest, RefusedHourTableReadLeavesTheDocument) {
     connect();
     const ScheduleDocument before = composedDocument(20);
     ScheduleDocument doc = before;
-    EXPECT_FALSE(readProgram(ctx_, link_.isOpen(), doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(lastLogLine(), kNotDone);
     EXPECT_EQ(doc, before);
 }
@@ -187,7 +187,7 @@ TEST_P(LineDelayTest, ClockSyncSetsTheDeviceClockOrSaysItDidNot) {
     {
         startDevice(DeviceTables{});
         connect();
-        syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+        syncDeviceClock(engine_, *port_, clock, log_);
         EXPECT_EQ(lastLogLine(), kClockSet);
         ASSERT_TRUE(sim_->waitUntilAllAnswered(60s));
         int set = 0;
@@ -210,7 +210,7 @@ TEST_P(LineDelayTest, ClockSyncSetsTheDeviceClockOrSaysItDidNot) {
         log_.lines.clear();
         startDevice(DeviceTables{}, {"--refuse", "01"});
         connect();
-        syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+        syncDeviceClock(engine_, *port_, clock, log_);
         EXPECT_EQ(lastLogLine(), kNotDone);
         ASSERT_TRUE(sim_->waitUntilAllAnswered(60s));
         for (const auto& line : sim_->traceLines()) EXPECT_NE(line.rfind("clock ", 0), 0u) << line;
@@ -260,7 +260,7 @@ TEST(LineDelayMonitor, WriteAfterALateStatusReplyWaitsForWhatIsOwed) {
     EXPECT_EQ(shown[1], kSupportedDeviceType);
     EXPECT_TRUE(boxes.shown.empty());
     const ScheduleDocument doc = composedDocument(2);
-    EXPECT_TRUE(writeProgram(ctx, true, doc, true));
+    EXPECT_TRUE(writeProgram(ctx, *port, doc, true));
 
     ASSERT_TRUE(sim.waitUntilAllAnswered(30s));
     // Both status frames were answered before the first table frame went
