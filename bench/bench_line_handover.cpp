@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 #include "link/connection.h"
 #include "link/exchange.h"
@@ -163,7 +164,8 @@ double connectTime(bool lastUserKilled) {
     QuietLog log;
     NoBoxes boxes;
     NoPump pump;
-    zave::ExchangeEngine engine(*port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    zave::ExchangeEngine engine(*port, eeprom);
     zave::DeviceLink link(*port, engine, log, boxes, pump);
     const auto start = Clock::now();
     const bool ready = link.connectDevice("COM200") == zave::ConnectOutcome::Ready;
@@ -182,7 +184,8 @@ void programAtPace() {
     QuietLog log;
     NoBoxes boxes;
     NoProgress progress;
-    zave::ExchangeEngine engine(*port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    zave::ExchangeEngine engine(*port, eeprom);
     zave::DeviceOperationContext ctx{engine, log, boxes, progress};
     if (!sim.ok() || !port->open("COM200")) return;
     // 10 bits a character at 9600 baud: write 28 x (29 + 4), read 28 x (9 + 26).
@@ -190,12 +193,12 @@ void programAtPace() {
     const double writeWire = 28 * 33 * charMs, readWire = 28 * 35 * charMs;
     for (int run = 1; run <= 3; ++run) {
         auto t0 = Clock::now();
-        const bool w = zave::writeProgram(ctx, true, doc, true);
+        const bool w = zave::writeProgram(ctx, *port, doc, true);
         const double wms = msSince(t0);
         zave::ScheduleDocument back;
         zave::resetDocument(back);
         t0 = Clock::now();
-        const bool r = zave::readProgram(ctx, true, back);
+        const bool r = zave::readProgram(ctx, *port, back);
         const double rms = msSince(t0);
         std::printf("program at 9600 baud, run %d: write %s %.1f ms (ratio %.3f), read %s %.1f ms (ratio %.3f)\n",
                     run, w ? "ok" : "FAILED", wms, wms / writeWire, r ? "ok" : "FAILED", rms, rms / readWire);

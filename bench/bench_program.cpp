@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
@@ -88,9 +89,10 @@ int main() {
             rc = 1;
         } else {
             NoBoxes boxes;
+            zave::EepromQuestionBox eeprom{boxes};
             QuietLog log;
             NoProgress progress;
-            zave::ExchangeEngine engine(*port, boxes);
+            zave::ExchangeEngine engine(*port, eeprom);
             zave::DeviceOperationContext ctx{engine, log, boxes, progress};
 
             zave::ScheduleDocument doc;
@@ -103,12 +105,12 @@ int main() {
             double writeTotal = 0, readTotal = 0, writeBest = 1e9, readBest = 1e9;
             for (int i = 0; i < runs; ++i) {
                 auto t0 = Clock::now();
-                const bool written = zave::writeProgram(ctx, true, doc, true);
+                const bool written = zave::writeProgram(ctx, *port, doc, true);
                 const double w = std::chrono::duration<double>(Clock::now() - t0).count();
                 zave::ScheduleDocument back;
                 resetDocument(back);
                 t0 = Clock::now();
-                const bool read = zave::readProgram(ctx, true, back);
+                const bool read = zave::readProgram(ctx, *port, back);
                 const double r = std::chrono::duration<double>(Clock::now() - t0).count();
                 if (!written || !read || back.days != doc.days) {
                     std::fprintf(stderr, "run %d failed: write %d read %d same %d\n", i + 1, written, read,

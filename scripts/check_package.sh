@@ -70,6 +70,7 @@ if grep -rqs 'add_executable(zavectl' "$root/src"; then
   zavectl=yes
   expect+=(bin/zavectl)
   [ -f "$root/docs/zavectl.1" ] && expect+=(share/man/man1/zavectl.1.gz)
+  [ -f "$root/packaging/zavectl.bash-completion" ] && expect+=(share/bash-completion/completions/zavectl)
 fi
 for f in "${expect[@]}"; do [ -f "$usr/$f" ] || fail "the package lacks /usr/$f"; done
 for s in "${sizes[@]}"; do

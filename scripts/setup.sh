@@ -13,6 +13,7 @@ packages=(
   fonts-dejavu-extra qt6-translations-l10n
   nsis zip xdotool fonts-wine
   libacl1-dev acl attr
+  nlohmann-json3-dev libtomlplusplus-dev
 )
 
 missing=()

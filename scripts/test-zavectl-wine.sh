@@ -12,12 +12,21 @@ zavectl_wine_sims() {
 }
 
 # zavectl_case EXIT TEXT ARGS...: runs zavectl.exe ARGS; its exit status must
-# be EXIT and its standard output must hold TEXT (empty: anything).
+# be EXIT and its standard output must hold TEXT (empty: anything; "err:TEXT":
+# standard error must hold TEXT; "-": standard output must be empty).
 zavectl_case() {
   local want="$1" text="$2"; shift 2
-  local out rc=0
+  local out rc=0 seen
   out="$(timeout 120 "$WINE_LOADER" "$win/src/cli/zavectl.exe" "$@" </dev/null 2>"$run/zavectl.err")" || rc=$?
-  if [ "$rc" -ne "$want" ] || { [ -n "$text" ] && [[ "$out" != *"$text"* ]]; }; then
+  seen="$out"
+  if [[ "$text" == err:* ]]; then
+    text="${text#err:}"
+    seen="$(cat "$run/zavectl.err")"
+  elif [ "$text" = "-" ]; then
+    text=""
+    [ -z "$out" ] || rc="$rc (output not empty)"
+  fi
+  if [ "$rc" != "$want" ] || { [ -n "$text" ] && [[ "$seen" != *"$text"* ]]; }; then
     echo "---- zavectl $*: exit $rc (expected $want), no \"$text\" in:"
     printf '%s\n' "$out"
     cat "$run/zavectl.err"
@@ -50,7 +59,27 @@ zavectl_wine_cases() {
     echo "---- zavectl read: the file saved differs from the program written"
     zavectl_failed=1
   fi
-  zavectl_case 3 "Устройство не отвечает" status --port COM22
+  zavectl_case 3 "err:COM22: устройство не отвечает" status --port COM22
+  zavectl_case 3 '"reason": "noReply"' status --json --port COM22
+  zavectl_case 0 "zavectl " --version
+  zavectl_case 0 '"deviceType": 24' status --json --port COM24
+  zavectl_case 0 "-" status -q -p COM24
+  zavectl_case 0 '"action": "withinLimit"' sync-clock --json --port COM24 --if-drift 60
+  zavectl_case 0 "Устройство готово" status --port '\\.\COM24'
+  zavectl_case 2 "err:может быть, status?" stauts
+  zavectl_case 1 '"faultCount": 4' check --json "$data/school.ptm" "$data/week.ptm"
+  # A name for the port in the settings file under %APPDATA%.
+  local appdata
+  appdata="$("$WINE_LOADER" cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null | tr -d '\r')"
+  appdata="$("$WINE_LOADER" winepath -u "$appdata" </dev/null 2>/dev/null | tr -d '\r')"
+  if [ -n "$appdata" ]; then
+    mkdir -p "$appdata/zave"
+    printf '[ports]\nclassroom-3 = "COM24"\n' >"$appdata/zave/zavectl.toml"
+    zavectl_case 0 "Устройство готово" status --port classroom-3
+    rm -f "$appdata/zave/zavectl.toml"
+  else
+    echo "---- zavectl: %APPDATA% not found under Wine"; zavectl_failed=1
+  fi
 }
 
 # After the simulators ended: the device holds the program and the clock.

@@ -1,7 +1,6 @@
 // The document commands of the main window: New, Open and Save.
 #include <QComboBox>
 
-#include "app/busy_guard.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/text_conversion.h"
@@ -29,7 +28,7 @@ void MainWindow::openDocument() {
         return;
     std::optional<QString> path;
     {
-        BusyGuard busy(busy_);
+        const auto held = station_->hold();
         path = fileDialogs_->openFile();
     }
     if (!path) return;
@@ -45,14 +44,14 @@ void MainWindow::saveDocument() {
     for (;;) {
         std::optional<QString> chosen;
         {
-            BusyGuard busy(busy_);
+            const auto held = station_->hold();
             chosen = fileDialogs_->saveFile();
         }
         if (!chosen) return;
         const std::string path = zave::withDocumentExtension(utf8(*chosen));
         if (zave::documentNameTaken(path)) {  // a dangling link too
             const std::string question = std::string(zave::filePart(path)) + " уже существует.\nЗаменить?";
-            BusyGuard busy(busy_);
+            const auto held = station_->hold();
             if (boxes_->show("Подтвердить сохранение", question, MessageIcon::Warning, MessageButtons::YesNo) !=
                 MessageAnswer::Yes)
                 continue;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "link/port_names.h"
-
 namespace zave::cli {
 
 bool ParsedArgs::has(std::string_view flag) const {
@@ -33,11 +31,32 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
             parsed.help = true;
             continue;
         }
-        const size_t eq = arg.find('=');
-        const std::string name = arg.substr(0, eq);
+        size_t eq = arg.find('=');
+        std::string name = arg.substr(0, eq);
+        std::string attached;  // "-pCOM4": the value after the short name
+        if (arg[1] != '-') {
+            const auto shortOption = std::find_if(options.begin(), options.end(),
+                                                  [&](const OptionDef& o) { return o.shortName == arg[1]; });
+            if (shortOption == options.end()) {
+                error = "неизвестный параметр " + arg.substr(0, 2);
+                return std::nullopt;
+            }
+            name = std::string(shortOption->name);
+            eq = std::string::npos;
+            if (arg.size() > 2) {
+                if (!shortOption->takesValue) {
+                    error = "неизвестный параметр " + arg;
+                    return std::nullopt;
+                }
+                attached = arg.substr(2);
+            }
+        }
         const auto option = std::find_if(options.begin(), options.end(), [&](const OptionDef& o) { return o.name == name; });
         if (option == options.end()) {
-            error = "неизвестный параметр " + name;
+            std::vector<std::string_view> names;
+            for (const OptionDef& o : options) names.push_back(o.name);
+            names.push_back("--help");
+            error = "неизвестный параметр " + name + suggestion(name, names);
             return std::nullopt;
         }
         if (parsed.has(name) || parsed.value(name)) {
@@ -53,7 +72,9 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
             continue;
         }
         std::string value;
-        if (eq != std::string::npos) {
+        if (!attached.empty()) {
+            value = attached;
+        } else if (eq != std::string::npos) {
             value = arg.substr(eq + 1);
         } else if (i + 1 < args.size()) {
             value = args[++i];
@@ -66,13 +87,48 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
     return parsed;
 }
 
-std::optional<std::string> portNameOption(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    for (const std::string& name : portSelectorNames())
-        if (name == upper) return name;
-    return std::nullopt;
+namespace {
+
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::string_view closestName(std::string_view word, const std::vector<std::string_view>& candidates) {
+    std::string_view best;
+    size_t bestDistance = word.size() / 3 + 1;
+    for (std::string_view c : candidates) {
+        const size_t d = editDistance(word, c);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = c;
+        }
+    }
+    if (!best.empty() || word.size() < 2) return best;
+    std::string_view prefixOf;
+    for (std::string_view c : candidates) {
+        if (c.substr(0, word.size()) != word) continue;
+        if (!prefixOf.empty()) return {};
+        prefixOf = c;
+    }
+    return prefixOf;
+}
+
+std::string suggestion(std::string_view word, const std::vector<std::string_view>& candidates) {
+    const std::string_view best = closestName(word, candidates);
+    return best.empty() ? std::string() : "; может быть, " + std::string(best) + "?";
 }
 
 std::optional<long long> secondsOption(std::string_view text, long long max) {

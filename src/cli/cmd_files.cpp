@@ -2,22 +2,21 @@
 #include "cli/commands.h"
 #include "cli/documents.h"
 #include "cli/exit_codes.h"
-#include "cli/json.h"
+#include "cli/json_report.h"
 #include "cli/render.h"
 #include "schedule/compare.h"
 #include "schedule/validation.h"
 
 namespace zave::cli {
 
-int runShow(const ParsedArgs& args, CliContext& ctx, Console& console) {
+int runShow(const ParsedArgs& args, CliContext&, Console& console) {
     if (!expectOperands(args, 1, 1, console, "show", "файл программы")) return kExitUsage;
-    const std::optional<ScheduleDocument> doc = loadProgram(args.operands[0], console);
+    const std::string& path = args.operands[0];
+    console.report()["file"] = path;
+    const std::optional<ScheduleDocument> doc = loadProgram(path, console);
     if (!doc) return kExitUsage;
-    if (args.has("--json")) {
-        ctx.out << programJson(*doc);
-        return kExitOk;
-    }
-    console.line("Файл: " + args.operands[0]);
+    console.report().update(programJson(*doc));
+    console.line("Файл: " + path);
     for (const std::string& line : programTable(*doc)) console.line(line);
     return kExitOk;
 }
@@ -25,13 +24,15 @@ int runShow(const ParsedArgs& args, CliContext& ctx, Console& console) {
 int runCheck(const ParsedArgs& args, CliContext&, Console& console) {
     if (!expectOperands(args, 1, SIZE_MAX, console, "check", "файлы программ")) return kExitUsage;
     const ProgramPaths paths = expandProgramPaths(args.operands, console);
-    int exit = paths.emptyFolder ? kExitUsage : kExitOk;
+    int exit = paths.emptyFolder || paths.unreadable ? kExitUsage : kExitOk;
     int checked = 0, faulty = 0, unreadable = 0;
     size_t faultCount = 0;
+    Json files = Json::array();
     for (const std::string& path : paths.files) {
         const std::optional<ScheduleDocument> doc = loadProgram(path, console);
         if (!doc) {
             ++unreadable;
+            files.push_back(Json{{"path", path}, {"readable", false}});
             exit = worseExit(exit, kExitUsage);
             continue;
         }
@@ -39,7 +40,12 @@ int runCheck(const ParsedArgs& args, CliContext&, Console& console) {
         const std::vector<DocumentFault> faults = documentFaults(*doc);
         for (const DocumentFault& f : faults)
             console.line(path + ": " + documentFaultText(*doc, f));
-        if (const std::string note = pulseTimeNote(*doc); !note.empty()) console.line(path + ": замечание: " + note);
+        const std::string note = pulseTimeNote(*doc);
+        if (!note.empty()) console.line(path + ": замечание: " + note);
+        files.push_back(Json{{"path", path},
+                             {"readable", true},
+                             {"faults", faultsJson(faults)},
+                             {"notes", note.empty() ? Json::array() : Json::array({note})}});
         if (faults.empty()) {
             console.line(path + ": ошибок нет");
         } else {
@@ -52,15 +58,25 @@ int runCheck(const ParsedArgs& args, CliContext&, Console& console) {
                           ", ошибок: " + std::to_string(faultCount);
     if (unreadable > 0) summary += ", не прочитано: " + std::to_string(unreadable);
     console.line(summary);
+    Json& report = console.report();
+    report["files"] = std::move(files);
+    report["checked"] = checked;
+    report["faulty"] = faulty;
+    report["faultCount"] = faultCount;
+    report["unreadable"] = unreadable;
     return exit;
 }
 
 int runDiff(const ParsedArgs& args, CliContext&, Console& console) {
     if (!expectOperands(args, 2, 2, console, "diff", "два файла программ")) return kExitUsage;
+    Json& report = console.report();
+    report["a"] = args.operands[0];
+    report["b"] = args.operands[1];
     const std::optional<ScheduleDocument> a = loadProgram(args.operands[0], console);
     const std::optional<ScheduleDocument> b = loadProgram(args.operands[1], console);
     if (!a || !b) return kExitUsage;
     const std::vector<DocumentDifference> differences = compareDocuments(*a, *b);
+    report["differences"] = differencesJson(*a, *b, differences, "a", "b");
     if (differences.empty()) {
         console.line("Различий нет");
         return kExitOk;

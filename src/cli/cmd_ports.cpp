@@ -9,11 +9,12 @@ int runPorts(const ParsedArgs& args, CliContext& ctx, Console& console) {
     if (!expectOperands(args, 0, 0, console, "ports", "")) return kExitUsage;
     const std::unique_ptr<PortCatalog> catalog = ctx.makeCatalog();
     const std::optional<std::vector<CatalogEntry>> listed = catalog->listPorts();
+    Json ports = Json::array();
     if (!listed) {
-        console.warning("список последовательных портов системы недоступен");
+        console.error("noPortList", "список последовательных портов системы недоступен");
+        console.report()["ports"] = std::move(ports);
         return kExitDevice;
     }
-    int shown = 0;
     for (const CatalogEntry& entry : *listed) {
         // The same ports the window's discovery counts.
         if (!isComPortName(entry.portName)) continue;
@@ -22,9 +23,10 @@ int runPorts(const ParsedArgs& args, CliContext& ctx, Console& console) {
 #else
         console.line(entry.portName + "  " + entry.valueName);
 #endif
-        ++shown;
+        ports.push_back(Json{{"name", entry.portName}, {"device", entry.valueName}});
     }
-    if (shown == 0) console.line("Последовательные порты не найдены");
+    if (ports.empty()) console.line("Последовательные порты не найдены");
+    console.report()["ports"] = std::move(ports);
     return kExitOk;
 }
 

@@ -1,5 +1,8 @@
 #include "cli/console.h"
 
+#include <cstdio>
+
+#include "device/eeprom_question_box.h"
 #include "link/datemask.h"
 
 namespace zave::cli {
@@ -7,8 +10,6 @@ namespace zave::cli {
 namespace {
 
 constexpr int kBarWidth = 40;
-
-std::string firstLine(std::string_view text) { return std::string(text.substr(0, text.find('\n'))); }
 
 }  // namespace
 
@@ -19,16 +20,75 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
-void Console::line(std::string_view text) {
-    clearBar();
-    ctx_.out << text << '\n';
-    ctx_.out.flush();
+std::string escapeControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        char buffer[8];
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+            out += buffer;
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080..U+009F: the C1 controls, CSI among them.
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned char>(text[++i]));
+            out += buffer;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
-void Console::warning(std::string_view text) {
+void Console::print(std::ostream& stream, std::string_view text) {
     clearBar();
-    ctx_.err << "zavectl: " << text << '\n';
-    ctx_.err.flush();
+    stream << escapeControls(text) << '\n';
+    stream.flush();
+}
+
+void Console::line(std::string_view text) {
+    switch (mode_) {
+    case OutputMode::Text: print(ctx_.out, text); break;
+    case OutputMode::Quiet: held_.emplace_back(text); break;
+    case OutputMode::Json: break;
+    }
+}
+
+void Console::warning(std::string_view text) { print(ctx_.err, "zavectl: " + std::string(text)); }
+
+void Console::error(std::string_view reason, std::string_view text, const Json& detail) {
+    warning(text);
+    Json entry{{"reason", reason}, {"message", text}};
+    entry.update(detail);
+    report_["errors"].push_back(std::move(entry));
+}
+
+void Console::logLine(std::string_view text, bool failed) {
+    report_["log"].push_back(text);
+    if (failed) print(ctx_.err, text);
+    else line(text);
+}
+
+void Console::release() {
+    for (const std::string& text : held_) print(ctx_.out, text);
+    held_.clear();
+}
+
+void Console::finish(int exit) {
+    clearBar();
+    if (mode_ == OutputMode::Quiet && exit != 0) release();
+    if (mode_ != OutputMode::Json) return;
+    report_["exit"] = exit;
+    if (!report_.contains("errors")) report_["errors"] = Json::array();
+    ctx_.out << jsonText(report_);
+    ctx_.out.flush();
 }
 
 void Console::drawBar(int percent) {
@@ -57,9 +117,9 @@ void CliLog::logLine(std::string_view text, LogMode mode) {
     }
 }
 
-void CliLog::flush() {
+void CliLog::flush(bool failed) {
     for (std::string& line : pending_) {
-        console_.line(line);
+        console_.logLine(line, failed);
         printed_.push_back(std::move(line));
     }
     pending_.clear();
@@ -74,27 +134,30 @@ bool parseEepromPolicy(std::string_view text, EepromPolicy& policy) {
 }
 
 MessageAnswer CliBoxes::show(std::string_view title, std::string_view text, MessageIcon, MessageButtons buttons) {
-    if (buttons == MessageButtons::Ok) {
-        console_.warning(std::string(title) + " " + oneLine(text));
-        return MessageAnswer::Ok;
+    console_.warning(std::string(title) + " " + oneLine(text));
+    switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    case MessageButtons::YesNoCancel: break;
     }
-    // The two questions of the engine: a command may be repeated or the link
-    // broken (Yes/No); a query may also skip the error (Yes/No/Cancel).
+    return MessageAnswer::Cancel;
+}
+
+EepromAnswer CliEepromAnswers::askEepromFault(const EepromFault& fault) {
     ++reports_;
-    const bool query = buttons == MessageButtons::YesNoCancel;
-    MessageAnswer answer = query ? MessageAnswer::Cancel : MessageAnswer::No;
+    EepromAnswer answer = EepromAnswer::GiveUp;
     std::string what = "связь разорвана";
     if (policy_ == EepromPolicy::Retry) {
-        answer = MessageAnswer::Yes;
+        answer = EepromAnswer::Retry;
         what = "повтор операции";
-    } else if (policy_ == EepromPolicy::Skip && query) {
-        answer = MessageAnswer::No;
+    } else if (policy_ == EepromPolicy::Skip && fault.query) {
+        answer = EepromAnswer::Skip;
         what = "ошибка пропущена, данные ответа заменены значением 255";
         ++skipped_;
     } else if (policy_ == EepromPolicy::Skip) {
         what = "команду записи пропустить нельзя, связь разорвана";
     }
-    console_.warning(firstLine(text) + ": " + what);
+    console_.warning(std::string(eepromFaultHeadline(fault.chip)) + ": " + what);
     return answer;
 }
 
@@ -103,18 +166,15 @@ void CliProgress::openProgressWindow() {
     console_.drawBar(0);
 }
 
-void CliProgress::closeProgressWindow() {
-    console_.clearBar();
-    log_.flush();
-}
+// The outcome's log lines are printed by the caller, which knows whether
+// they tell of a failure.
+void CliProgress::closeProgressWindow() { console_.clearBar(); }
 
 void CliProgress::setProgress(int value) { console_.drawBar(value); }
 
 bool CliProgress::stopRequested() {
-    if (!stopped_ && ctx_.interrupted()) {
-        stopped_ = true;
-        console_.warning("прервано оператором");
-    }
+    // Said with the operation's failure.
+    if (!stopped_ && ctx_.interrupted()) stopped_ = true;
     return stopped_;
 }
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cli/context.h"
+#include "cli/json_report.h"
 #include "device/program_ops.h"
+#include "link/eeprom_question.h"
 #include "link/host.h"
 
 namespace zave::cli {
@@ -16,18 +18,59 @@ namespace zave::cli {
 // A message box's text on one line: line breaks become blanks, trailing ones dropped.
 std::string oneLine(std::string_view text);
 
-// Keeps the bar and the printed lines apart when both go to one terminal.
+// The text with every control character shown as an escape ("\n", "\t",
+// "\x1B", C1 controls as "\u009B"), so that a file or port name can neither
+// steer the terminal nor fake a line of its own.
+std::string escapeControls(std::string_view text);
+
+// What goes to standard output: the lines (Text); nothing on success (Quiet:
+// the lines are held and printed only if the command fails, or when it asks
+// to); only the JSON report (Json).
+enum class OutputMode { Text, Quiet, Json };
+
+// Everything a command prints passes here: data lines to standard output,
+// diagnostics to standard error, and the JSON report. Keeps the bar and the
+// printed lines apart when both go to one terminal.
 class Console {
 public:
-    explicit Console(CliContext& ctx) : ctx_(ctx) {}
-    void line(std::string_view text);     // to out
-    void warning(std::string_view text);  // to err
+    Console(CliContext& ctx, OutputMode mode = OutputMode::Text) : ctx_(ctx), mode_(mode) {}
+    OutputMode mode() const { return mode_; }
+    void setMode(OutputMode mode) { mode_ = mode; }
+
+    void line(std::string_view text);     // data, to out
+    void warning(std::string_view text);  // a diagnostic, to err, after "zavectl: "
+    // A diagnostic with its reason, also kept in the report's "errors" as
+    // {"reason": reason, "message": text} plus `detail`'s fields.
+    void error(std::string_view reason, std::string_view text, const Json& detail = Json::object());
+    // A line of the exchange log: data while all goes well; a failed
+    // operation's lines are diagnostics (to err, as the log has them). Kept
+    // in the report's "log" either way.
+    void logLine(std::string_view text, bool failed);
+    // Quiet mode: prints the lines held so far (sync-clock that set the clock).
+    void release();
+
+    // The JSON report of the command; printed by finish() in Json mode.
+    Json& report() { return report_; }
+    void startReport(std::string_view command) { report_ = jsonReport(command); }
+    // The end of the command: the report (with "exit") or, in Quiet mode after
+    // a failure, the lines held back.
+    void finish(int exit);
+
     void drawBar(int percent);            // only when ctx.progressBar
     void clearBar();
 
+    // A usage error was printed: the run ends without a report.
+    void markUsageError() { usageFailed_ = true; }
+    bool usageFailed() const { return usageFailed_; }
+
 private:
+    void print(std::ostream& stream, std::string_view text);
     CliContext& ctx_;
+    OutputMode mode_;
     bool barShown_ = false;
+    bool usageFailed_ = false;
+    std::vector<std::string> held_;
+    Json report_ = Json::object();
 };
 
 // Log lines wait until flush(): a "Clear" of the log drops what has not been
@@ -36,7 +79,8 @@ class CliLog final : public LogSink {
 public:
     CliLog(Console& console, Clock& clock) : console_(console), clock_(clock) {}
     void logLine(std::string_view text, LogMode mode) override;
-    void flush();
+    // Prints the lines waiting; `failed`: they tell of a failure (to err).
+    void flush(bool failed = false);
     // Every line printed so far, stamps included.
     const std::vector<std::string>& printed() const { return printed_; }
 
@@ -52,16 +96,26 @@ enum class EepromPolicy { Retry, Skip, Abort };
 // "retry", "skip", "abort".
 bool parseEepromPolicy(std::string_view text, EepromPolicy& policy);
 
-// Answers the window's questions without a keyboard. A damaged EEPROM is
-// answered by the policy: Retry repeats (under the retry rule), Skip skips
-// the error of a query (its data reads as 255) and breaks the link on a
-// command, which cannot be skipped; Abort breaks the link. Every question is
-// reported as a warning with what was answered.
+// Answers the window's message boxes without a keyboard: each is reported
+// as a warning; a question gets its "no" (No, or Cancel where it has one).
 class CliBoxes final : public MessageBoxes {
 public:
-    CliBoxes(Console& console, EepromPolicy policy) : console_(console), policy_(policy) {}
+    explicit CliBoxes(Console& console) : console_(console) {}
     MessageAnswer show(std::string_view title, std::string_view text, MessageIcon icon,
                        MessageButtons buttons) override;
+
+private:
+    Console& console_;
+};
+
+// Answers the engine's EEPROM question by the policy: Retry repeats (under
+// the retry rule), Skip skips the error of a query (its data reads as 255)
+// and breaks the link on a command, which cannot be skipped; Abort breaks
+// the link. Every question is reported as a warning with what was answered.
+class CliEepromAnswers final : public EepromQuestions {
+public:
+    CliEepromAnswers(Console& console, EepromPolicy policy) : console_(console), policy_(policy) {}
+    EepromAnswer askEepromFault(const EepromFault& fault) override;
     int skippedReplies() const { return skipped_; }
     int eepromReports() const { return reports_; }
 

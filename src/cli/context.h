@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "link/discovery.h"
 #include "link/host.h"
+#include "link/port_aliases.h"
 #include "link/serial_port.h"
 
 namespace zave::cli {
@@ -22,6 +24,12 @@ struct CliContext {
     // True once the operator asked to stop (Ctrl+C): a write or read ends
     // before its next frame, as with the window's "Стоп".
     std::function<bool()> interrupted = [] { return false; };
+    // What to say if a signal ends the program now (empty: nothing more than
+    // that it was stopped); a write sets it while the device's program is
+    // being replaced.
+    std::function<void(const std::string&)> setInterruptNotice = [](const std::string&) {};
+    // The settings file that may name ports (--port classroom-3).
+    std::string portSettings = portSettingsPath();
 };
 
 }  // namespace zave::cli

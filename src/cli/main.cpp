@@ -1,5 +1,4 @@
 // zavectl: the announcer's programs and clock from the command line.
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -15,13 +14,10 @@
 #include <unistd.h>
 #endif
 
+#include "cli/stop_signals.h"
 #include "cli/zavectl.h"
 
 namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void onInterrupt(int) { gInterrupted = 1; }
 
 bool stderrIsTerminal() {
 #ifdef _WIN32
@@ -58,11 +54,12 @@ int main(int argc, char** argv) {
     // Russian texts are printed as UTF-8.
     ::SetConsoleOutputCP(CP_UTF8);
 #endif
-    std::signal(SIGINT, onInterrupt);
+    // Before any thread starts: the signals are taken by a thread of their own.
+    zave::cli::installStopSignals();
     zave::SystemClock clock;
     zave::cli::CliContext ctx{std::cout, std::cerr, clock};
     ctx.progressBar = stderrIsTerminal();
-    ctx.interrupted = [] { return gInterrupted != 0; };
+    ctx.setInterruptNotice = zave::cli::setStopNotice;
     const int exit = zave::cli::runZavectl(arguments(argc, argv), ctx);
     std::cout.flush();
     return exit;

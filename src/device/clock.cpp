@@ -43,13 +43,12 @@ namespace {
 // The clock record of a status reply when every field is in range (the
 // year byte is not looked at); dayOfWeek holds the device's weekday 1..7.
 std::optional<LocalTime> clockRecordInRange(const ReplyData& reply) {
-    const int32_t second = reply[2], minute = reply[3], hour = reply[4], weekday = reply[5];
-    const int32_t day = reply[6], month = reply[7];
+    const auto [deviceType, second, minute, hour, weekday, day, month, year] = statusReply(reply);
     if (second < 0 || second > 59 || minute < 0 || minute > 59 || hour < 0 || hour > 23 || weekday < 1 ||
         weekday > 7 || day < 1 || day > 31 || month < 1 || month > 12)
         return std::nullopt;
     LocalTime t;
-    t.year = 2000 + static_cast<int64_t>(reply[8]);
+    t.year = 2000 + static_cast<int64_t>(year);
     t.month = month;
     t.day = day;
     t.hour = hour;
@@ -102,23 +101,23 @@ CommandParams clockRecord(const LocalTime& t) {
     return p;
 }
 
-bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log) {
-    if (!portOpen) return false;
+bool syncDeviceClock(ExchangeEngine& engine, const SerialPort& line, Clock& clock, LogSink& log) {
+    if (!line.isOpen()) return false;
     engine.beginOperation();
     // The clock is read only once the line is free, so that no wait for
     // replies owed from before stands between the reading and the frame.
-    ExchangeResult r = engine.awaitClearLine() ? ExchangeResult::NoReply : ExchangeResult::Disconnect;
-    for (int call = 0; call < kMaxExchangeAttempts && (r == ExchangeResult::NoReply || r == ExchangeResult::BadReply);
-         ++call) {
-        r = engine.sendCommand(SetClock, clockRecord(clock.now()));
-        // A late device still takes the frame and sets the time it carries
-        // when the frame arrives. A copy sent now would arrive later and set
-        // the same, older, time again: the late answer is waited for
-        // instead. Only a refusal or no answer at all reads the clock anew.
-        if (r == ExchangeResult::NoReply || r == ExchangeResult::BadReply) {
+    ExchangeResult r = ExchangeResult::Disconnect;
+    if (engine.awaitClearLine()) {
+        r = exchangeAttempts([&] {
+            const ExchangeResult sent = engine.sendCommand(SetClock, clockRecord(clock.now()));
+            if (sent != ExchangeResult::NoReply && sent != ExchangeResult::BadReply) return sent;
+            // A late device still takes the frame and sets the time it carries
+            // when the frame arrives. A copy sent now would arrive later and set
+            // the same, older, time again: the late answer is waited for
+            // instead. Only a refusal or no answer at all reads the clock anew.
             const ExchangeResult late = engine.awaitOwedAnswer();
-            if (late == ExchangeResult::Ok || late == ExchangeResult::Disconnect) r = late;
-        }
+            return late == ExchangeResult::Ok || late == ExchangeResult::Disconnect ? late : sent;
+        });
     }
     if (r == ExchangeResult::Ok && !engine.answersConfirmed()) r = ExchangeResult::BadReply;
     log.logLine(r == ExchangeResult::Ok ? " Время синхронизировано" : " Команда не выполнена", LogMode::Stamped);

@@ -6,6 +6,7 @@
 
 #include "link/exchange.h"
 #include "link/host.h"
+#include "link/serial_port.h"
 
 namespace zave {
 
@@ -28,6 +29,6 @@ CommandParams clockRecord(const LocalTime& t);
 
 // Reads the clock once and sends it under the retry rule; logs the outcome.
 // True when the device accepted it.
-bool syncDeviceClock(ExchangeEngine& engine, bool portOpen, Clock& clock, LogSink& log);
+bool syncDeviceClock(ExchangeEngine& engine, const SerialPort& line, Clock& clock, LogSink& log);
 
 }  // namespace zave

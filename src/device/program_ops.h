@@ -5,6 +5,7 @@
 
 #include "link/exchange.h"
 #include "link/host.h"
+#include "link/serial_port.h"
 #include "schedule/document.h"
 
 namespace zave {
@@ -37,10 +38,11 @@ inline constexpr std::string_view kWriteGateText =
 // (1 -> 4, 2 -> 7, 3 -> 10, ..., 28 -> 98).
 int programProgressValue(int step);
 
-// Returns true when all 28 frames were accepted. Silent when the port is closed.
-bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc, bool documentIsWritable);
+// Returns true when all 28 frames were accepted. Silent when the line is closed.
+bool writeProgram(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
+                  bool documentIsWritable);
 // Replaces the schedule only after all 27 table queries were accepted, the
 // settings after query 28. The caller refreshes the editor afterwards.
-bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& doc);
+bool readProgram(DeviceOperationContext& ctx, const SerialPort& line, ScheduleDocument& doc);
 
 }  // namespace zave

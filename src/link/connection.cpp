@@ -79,7 +79,7 @@ ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
         closePort();
         return ConnectOutcome::NoAnswer;
     }
-    if (engine_.replyData()[1] == kSupportedDeviceType) {
+    if (statusReply(engine_.replyData()).deviceType == kSupportedDeviceType) {
         log_.logLine("Устройство готово", LogMode::Plain);
         established_ = true;
         return ConnectOutcome::Ready;

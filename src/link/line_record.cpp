@@ -1,5 +1,7 @@
 #include "link/line_record.h"
 
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -12,7 +14,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path markPath(const std::string& portName) { return fs::path(LineRecord::folder()) / portName; }
+// One mark a device, whatever name reached it (COMn, a link, a path, an
+// alias): the mark is named after the resolved device, every character but
+// letters and digits escaped, so no name can point the mark outside its
+// folder or at the device itself.
+fs::path markPath(const std::string& portName) {
+    const std::string device = resolvePortPath(portName).value_or(portName);
+    std::string name;
+    for (const unsigned char c : device) {
+        if (std::isalnum(c) != 0) {
+            name += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            name += escaped;
+        }
+    }
+    // Past the file system's name limit only the end, which tells devices apart, is kept.
+    if (name.size() > 200) name.erase(0, name.size() - 200);
+    return fs::path(LineRecord::folder()) / name;
+}
 
 }  // namespace
 

@@ -12,7 +12,10 @@ extern char** environ;
 
 namespace zave::testing {
 
-CliResult runCliProcess(const std::vector<std::string>& args) {
+CliResult runCliProcess(const std::vector<std::string>& args) { return runCliProcess(args, {}, {}); }
+
+CliResult runCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                        const std::function<void(int pid)>& whileRunning) {
     TempFolder folder;
     const std::string outPath = folder.file("out"), errPath = folder.file("err");
     const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -30,11 +33,18 @@ CliResult runCliProcess(const std::vector<std::string>& args) {
     for (std::string& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, ZAVECTL_PATH, &actions, nullptr, argv.data(), environ);
+    // The added entries first: the C library takes the first of a name.
+    std::vector<std::string> envText = environment;
+    for (char** e = environ; *e != nullptr; ++e) envText.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const int rc = ::posix_spawn(&pid, ZAVECTL_PATH, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(outFd);
     ::close(errFd);
     if (rc != 0) return r;
+    if (whileRunning) whileRunning(pid);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

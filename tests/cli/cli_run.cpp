@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "cli/zavectl.h"
 
 namespace zave::testing {
@@ -20,12 +22,26 @@ std::vector<std::string> splitLines(const std::string& text) {
 std::vector<std::string> CliResult::outLines() const { return splitLines(out); }
 std::vector<std::string> CliResult::errLines() const { return splitLines(err); }
 
+nlohmann::json CliResult::report() const {
+    nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+        ADD_FAILURE() << "no JSON object on standard output:\n" << out << err;
+        return nullptr;
+    }
+    EXPECT_EQ(j.value("version", ""), ZAVECTL_VERSION);
+    EXPECT_EQ(j.value("format", 0), 1);
+    j.erase("version");
+    return j;
+}
+
 CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& options) {
     std::ostringstream out, err;
     SystemClock system;
     cli::CliContext ctx{out, err, options.clock ? *options.clock : system};
     if (options.interrupted) ctx.interrupted = options.interrupted;
     ctx.progressBar = options.progressBar;
+    ctx.portSettings = options.portSettings;
+    if (options.makePort) ctx.makePort = options.makePort;
     CliResult r;
     r.exit = cli::runZavectl(args, ctx);
     r.out = out.str();

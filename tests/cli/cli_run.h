@@ -3,10 +3,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "link/host.h"
+#include "link/serial_port.h"
 
 namespace zave::testing {
 
@@ -16,12 +20,19 @@ struct CliResult {
     std::string err;
     std::vector<std::string> outLines() const;
     std::vector<std::string> errLines() const;
+    // Standard output read as one JSON report, its "version" (which must be
+    // zavectl's) taken out; a failed test and null when it is no such report.
+    nlohmann::json report() const;
 };
 
 struct CliRunOptions {
     Clock* clock = nullptr;               // the system clock when null
     std::function<bool()> interrupted;    // Ctrl+C never comes when empty
     bool progressBar = false;             // as if stderr were a terminal
+    // The settings file that names ports; by default one that does not
+    // exist, so that the tester's own names play no part.
+    std::string portSettings = "zavectl-test-no-settings.toml";
+    std::function<std::unique_ptr<SerialPort>()> makePort;  // the system's when empty
 };
 
 // runZavectl with string streams.
@@ -30,6 +41,11 @@ CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& opti
 // The zavectl binary with the current environment, stdout and stderr caught
 // (POSIX only).
 CliResult runCliProcess(const std::vector<std::string>& args);
+// The same with "NAME=value" entries added to the environment (they win
+// over the inherited ones), and `whileRunning` called with the process id once it started.
+// A process ended by a signal gets the shell's exit status, 128 + signal.
+CliResult runCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                        const std::function<void(int pid)>& whileRunning);
 
 // A fresh folder under the system's temporary folder, removed by the destructor.
 class TempFolder {

@@ -35,44 +35,135 @@ TEST(CliPorts, ListsTheSimulatorWithItsDevice) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "COM200  " + sim->slavePath()), lines.end()) << r.out;
 }
 
+// A port that will not open, for the reasons the system cannot be made to
+// give here (the tests may run as root, whom no permission stops).
+class RefusingPort final : public SerialPort {
+public:
+    RefusingPort(OpenFailure failure, std::string detail) : failure_(failure), detail_(std::move(detail)) {}
+    bool open(const std::string&) override { return false; }
+    bool isOpen() const override { return false; }
+    void close() override {}
+    OpenFailure lastOpenFailure() const override { return failure_; }
+    std::string lastOpenDetail() const override { return detail_; }
+    size_t bytesWaiting() override { return 0; }
+    size_t readWaiting(char*, size_t) override { return 0; }
+    size_t write(const char*, size_t) override { return 0; }
+    WaitResult waitForInput(Deadline) override { return WaitResult::Gone; }
+    void wake() override {}
+
+private:
+    OpenFailure failure_;
+    std::string detail_;
+};
+
+// status as a script meets it: exit code, standard output and standard
+// error, and the JSON report's reason, for every way a device call ends.
 TEST(CliStatus, Outcomes) {
+    testing::TempFolder folder;
+    const std::string plainFile = folder.file("not-a-tty");
+    writeWholeFile(plainFile, "");
+    const std::string settings = folder.file("zavectl.toml");
     struct Row {
+        std::string name;
         std::vector<std::string> simArgs;
-        std::string port;
+        std::string port;  // "@slave": the simulator's device path
         int exit;
-        std::vector<std::string> firstLines;
+        std::vector<std::string> out;  // first lines
+        std::vector<std::string> err;  // all lines
+        std::string reason;            // the JSON report's first error; empty: none
         int statusFrames;
+        std::function<std::unique_ptr<SerialPort>()> makePort = nullptr;
     } rows[] = {
-        {{}, "COM200", cli::kExitOk, {"<t>COM200 Порт открыт", "Устройство готово", "Тип устройства:           24"}, 1},
-        {{"--type", "25"}, "COM200", cli::kExitDevice,
+        {"ready", {}, "COM200", cli::kExitOk,
+         {"<t>COM200 Порт открыт", "Устройство готово", "Тип устройства:           24"}, {}, "", 1},
+        {"device path", {}, "@slave", cli::kExitOk, {"<t>@slave Порт открыт", "Устройство готово"}, {}, "", 1},
+        {"alias", {}, "classroom-3", cli::kExitOk, {"<t>@slave Порт открыт", "Устройство готово"}, {}, "", 1},
+        {"other type", {"--type", "25"}, "COM200", cli::kExitDevice, {},
          {"<t>COM200 Порт открыт", "Данное уст. не поддерживается", "Связь разорвана",
-          "Тип устройства: 25 (поддерживается 24)"},
-         1},
+          "zavectl: COM200: тип устройства 25 не поддерживается (поддерживается 24)"},
+         "unsupported", 1},
         // A silent device: eight status queries, the retry bound, then exit 3.
-        {{"--silent"}, "com200", cli::kExitDevice, {"<t>COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, 8},
-        {{"--fail-first", "7"}, "COM200", cli::kExitOk, {"<t>COM200 Порт открыт", "Устройство готово"}, 8},
-        {{}, "COM150", cli::kExitDevice, {"<t> Ошибка отрытия COM150"}, 0},
+        {"silent", {"--silent"}, "com200", cli::kExitDevice, {},
+         {"<t>COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана", "zavectl: COM200: устройство не отвечает"},
+         "noReply", 8},
+        {"garbled", {"--bad-checksum"}, "COM200", cli::kExitDevice, {},
+         {"<t>COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана",
+          "zavectl: COM200: устройство отвечает, но не принимает запрос состояния"},
+         "refused", 8},
+        {"retried", {"--fail-first", "7"}, "COM200", cli::kExitOk, {"<t>COM200 Порт открыт", "Устройство готово"}, {},
+         "", 8},
+        {"not found", {}, "COM150", cli::kExitDevice, {},
+         {"<t> Ошибка отрытия COM150", "zavectl: COM150: порт не найден"}, "notFound", 0},
+        {"missing path", {}, folder.file("ttyNone"), cli::kExitDevice, {},
+         {"<t> Ошибка отрытия " + folder.file("ttyNone"), "zavectl: " + folder.file("ttyNone") + ": порт не найден"},
+         "notFound", 0},
+        {"not a terminal", {}, plainFile, cli::kExitDevice, {},
+         {"<t> Ошибка отрытия " + plainFile,
+          "zavectl: " + plainFile + ": не последовательный порт (линия не настраивается)"},
+         "notATerminal", 0},
+        {"permission", {}, "COM33", cli::kExitDevice, {},
+         {"<t> Ошибка отрытия COM33",
+          "Нет доступа к порту /dev/ttyUSB0: добавьте пользователя в группу dialout и войдите в систему заново",
+          "zavectl: COM33 (/dev/ttyUSB0): нет прав на порт; вступите в группу dialout (sudo usermod -aG dialout "
+          "$USER) и войдите в систему заново"},
+         "permission", 0,
+         [] { return std::make_unique<RefusingPort>(OpenFailure::PermissionDenied, "/dev/ttyUSB0\tdialout"); }},
+        {"busy", {}, "COM34", cli::kExitDevice, {},
+         {"<t> Ошибка отрытия COM34", "zavectl: COM34 (/dev/ttyUSB1): порт занят другой программой"}, "busy", 0,
+         [] { return std::make_unique<RefusingPort>(OpenFailure::Busy, "/dev/ttyUSB1"); }},
+        {"control characters", {}, "/dev/\x1b[2Jx\ny", cli::kExitDevice, {},
+         {"<t> Ошибка отрытия /dev/\\x1B[2Jx\\ny", "zavectl: /dev/\\x1B[2Jx\\ny: порт не найден"}, "notFound", 0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.simArgs.empty() ? row.port : row.simArgs[0]);
+        SCOPED_TRACE(row.name);
         auto sim = startSim(row.simArgs);
-        const auto r = runCli({"status", "--port", row.port});
+        writeWholeFile(settings, "[ports]\nclassroom-3 = \"" + sim->slavePath() + "\"\n");
+        auto withSlave = [&](std::vector<std::string> lines) {
+            for (std::string& line : lines)
+                if (const size_t at = line.find("@slave"); at != std::string::npos)
+                    line.replace(at, 6, sim->slavePath());
+            return lines;
+        };
+        const std::string port = row.port == "@slave" ? sim->slavePath() : row.port;
+        CliRunOptions options;
+        options.portSettings = settings;
+        options.makePort = row.makePort;
+        const auto r = runCli({"status", "--port", port}, options);
         EXPECT_EQ(r.exit, row.exit) << r.out << r.err;
         const std::vector<std::string> lines = unstamped(r.outLines());
-        ASSERT_GE(lines.size(), row.firstLines.size()) << r.out;
-        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + row.firstLines.size()), row.firstLines);
+        const std::vector<std::string> first = withSlave(row.out);
+        ASSERT_GE(lines.size(), first.size()) << r.out;
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + first.size()), first);
         if (row.exit == cli::kExitOk) {
             // Greeting, type, the two dates and the drift.
             EXPECT_EQ(lines.size(), 6u) << r.out;
             EXPECT_LE(std::llabs(printedDrift(lines)), 2) << r.out;
         } else {
-            EXPECT_EQ(lines.size(), row.firstLines.size()) << r.out;
+            EXPECT_EQ(r.out, "");
         }
+        EXPECT_EQ(unstamped(r.errLines()), row.err);
         if (row.statusFrames > 0) {
             EXPECT_TRUE(sim->waitForReceived(row.statusFrames, "80"));
         }
         EXPECT_EQ(sim->receivedFrames(), row.statusFrames);
         EXPECT_EQ(sim->receivedFrames("80"), row.statusFrames);
+
+        // The same call for a script: the reason as data.
+        const auto json = runCli({"status", "--json", "--port", port}, options);
+        EXPECT_EQ(json.exit, row.exit);
+        const nlohmann::json report = json.report();
+        EXPECT_EQ(report.value("command", ""), "status");
+        EXPECT_EQ(report.value("exit", -1), row.exit);
+        if (row.reason.empty()) {
+            EXPECT_EQ(report.at("errors"), nlohmann::json::array());
+            EXPECT_EQ(report.at("deviceType"), 24);
+            EXPECT_EQ(report.at("deviceClockValid"), true);
+            EXPECT_LE(std::llabs(report.at("driftSeconds").get<long long>()), 2);
+        } else {
+            ASSERT_FALSE(report.at("errors").empty());
+            EXPECT_EQ(report.at("errors").at(0).at("reason"), row.reason);
+            EXPECT_FALSE(report.contains("driftSeconds"));
+        }
     }
 }
 
@@ -134,7 +225,9 @@ TEST(CliSyncClock, DeviceThatStopsAnswering) {
     auto sim = startSim({"--mute-after", "1"});
     const auto r = runCli({"sync-clock", "--port", "COM200"});
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
+    EXPECT_EQ(unstamped(r.errLines()),
+              (std::vector<std::string>{"<t> Команда не выполнена",
+                                        "zavectl: COM200: установка часов не выполнена: устройство не отвечает"}));
     EXPECT_TRUE(sim->waitForReceived(8, "01"));
     EXPECT_EQ(sim->receivedFrames("01"), 8);
 }

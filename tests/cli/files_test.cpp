@@ -36,7 +36,12 @@ TEST(CliShow, GoldenTable) {
 TEST(CliShow, GoldenJson) {
     const auto r = runCli({"show", "--json", dataFile("week.ptm")});
     ASSERT_EQ(r.exit, cli::kExitOk) << r.err;
-    EXPECT_EQ(r.out, readWholeFile(dataFile("week.json")));
+    nlohmann::json report = r.report();
+    EXPECT_EQ(report.at("file"), dataFile("week.ptm"));
+    EXPECT_EQ(report.at("exit"), 0);
+    EXPECT_EQ(report.at("errors"), nlohmann::json::array());
+    for (const char* key : {"file", "exit", "errors"}) report.erase(key);
+    EXPECT_EQ(report, nlohmann::json::parse(readWholeFile(dataFile("week.json"))));
 }
 
 TEST(CliCheck, EveryDayOfEveryFile) {
@@ -136,7 +141,13 @@ TEST(CliFiles, UnreadableOrWrongFormat) {
                                                      std::vector<std::string>{"verify", "--port", "COM1", row.path}}) {
             const auto r = runCli(args);
             EXPECT_EQ(r.exit, cli::kExitUsage) << args[0] << " " << row.path;
-            EXPECT_EQ(r.out, "") << args[0];
+            if (args[1] == "--json") {
+                const nlohmann::json report = r.report();
+                EXPECT_EQ(report.value("exit", -1), cli::kExitUsage);
+                EXPECT_EQ(report.at("errors").at(0).at("path"), row.path);
+            } else {
+                EXPECT_EQ(r.out, "") << args[0];
+            }
             EXPECT_EQ(r.err, "zavectl: " + row.path + ": " + row.message + "\n") << args[0];
         }
     }
@@ -157,8 +168,8 @@ TEST(CliUsage, BadCallsEndWithTwoAndPrintNothingElse) {
         {{"diff", file}, "не указано: два файла программ"},
         {{"ports", "COM1"}, "лишний операнд: COM1"},
         {{"status"}, "не указан порт: --port COMn"},
-        {{"status", "--port", "COM0"}, "неверное имя порта \"COM0\": ожидается COM1 … COM200"},
-        {{"status", "--port", "/dev/ttyS0"}, "неверное имя порта \"/dev/ttyS0\": ожидается COM1 … COM200"},
+        {{"status", "--port", "COM0"}, "неверное имя порта \"COM0\": ожидается COM1 … COM200, путь к устройству"},
+        {{"status", "--port", "ttyS0"}, "неверное имя порта \"ttyS0\": ожидается COM1 … COM200, путь к устройству"},
         {{"sync-clock", "--port", "COM1", "--if-drift", "-5"},
          "--if-drift: ожидается число секунд 0 и больше, указано \"-5\""},
         {{"write", "--port", "COM1"}, "не указано: файл программы"},

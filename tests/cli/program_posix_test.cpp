@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "device/eeprom_question_box.h"
 #include "cli/exit_codes.h"
 #include "cli_run.h"
 #include "link/exchange.h"
@@ -78,8 +79,9 @@ TEST_F(CliProgram, VerifyListsExactlyWhatChangedBehindItsBack) {
     {
         auto port = makeSystemSerialPort();
         testing::FakeMessageBoxes boxes;
+        zave::EepromQuestionBox eeprom{boxes};
         ASSERT_TRUE(port->open("COM200"));
-        ExchangeEngine engine(*port, boxes);
+        ExchangeEngine engine(*port, eeprom);
         const ProgramImage image = buildProgramImage(school());
         CommandParams p{11, 20};
         for (int k = 11; k <= 20; ++k) p[static_cast<size_t>(k - 9)] = image.minuteTable[static_cast<size_t>(k)];
@@ -160,9 +162,10 @@ TEST_F(CliProgram, ReadWritesThroughASymbolicLinkAndNeverReplacesIt) {
     fs::create_symlink("loop.ptm", loop);
     const auto looped = runCli({"read", "--force", "--port", "COM200", loop});
     EXPECT_EQ(looped.exit, cli::kExitUsage);
+    // Found before the device is asked for anything.
     EXPECT_EQ(looped.errLines().back(), "zavectl: " + loop +
-                                            ": При записи произошла ошибка. Файл сохранить не удалось. "
-                                            "Символическая ссылка ведёт по кругу.");
+                                            ": файл не создать (символическая ссылка ведёт по кругу); "
+                                            "к устройству программа не обращалась");
     EXPECT_TRUE(fs::is_symlink(loop));
 }
 
@@ -171,8 +174,11 @@ TEST_F(CliProgram, FailedReadSavesNothing) {
     TempFolder folder;
     const auto r = runCli({"read", "--port", "COM200", folder.file("copy.ptm")});
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
-    EXPECT_EQ(r.errLines().back(), "zavectl: программа не считана, файл " + folder.file("copy.ptm") + " не записан");
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт чтения программы");
+    EXPECT_EQ(unstamped(r.errLines()),
+              (std::vector<std::string>{"<t> Команда не выполнена",
+                                        "zavectl: COM200: чтение программы не выполнено: устройство не отвечает",
+                                        "zavectl: программа не считана, файл " + folder.file("copy.ptm") + " не записан"}));
     EXPECT_FALSE(std::filesystem::exists(folder.file("copy.ptm")));
 }
 
@@ -197,7 +203,13 @@ TEST_F(CliProgram, WriteThatFailsHalfWay) {
     start({"--mute-after", "5"});  // the greeting and four blocks are answered
     const auto r = runCli({"write", "--port", "COM200", dataFile("school.ptm")});
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт запись программы");
+    const std::vector<std::string> err = unstamped(r.errLines());
+    ASSERT_EQ(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[0], "<t> Команда не выполнена");
+    EXPECT_EQ(err[1], "zavectl: COM200: запись программы не выполнена: устройство не отвечает");
+    EXPECT_EQ(err[2].rfind("zavectl: в устройстве может быть часть новой программы и часть старой; чтобы записать "
+                           "программу целиком, повторите: zavectl write --port COM200 ", 0), 0u) << err[2];
     EXPECT_TRUE(sim_->waitForReceived(4 + 8, "04"));
     EXPECT_EQ(sim_->receivedFrames("04"), 4 + 8);  // the fifth block eight times, nothing after it
     EXPECT_EQ(sim_->receivedFrames("05"), 0);
@@ -210,8 +222,11 @@ TEST_F(CliProgram, CtrlCStopsBeforeTheNextFrame) {
     options.interrupted = [&] { return ++checks > 3; };
     const auto r = runCli({"write", "--port", "COM200", dataFile("school.ptm")}, options);
     EXPECT_EQ(r.exit, cli::kExitDevice);
-    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Команда не выполнена");
-    EXPECT_EQ(r.errLines(), std::vector<std::string>{"zavectl: прервано оператором"});
+    EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Старт запись программы");
+    const std::vector<std::string> err = unstamped(r.errLines());
+    ASSERT_EQ(err.size(), 3u) << r.err;
+    EXPECT_EQ(err[0], "<t> Команда не выполнена");
+    EXPECT_EQ(err[1], "zavectl: COM200: запись программы не выполнена: прервано оператором");
     EXPECT_EQ(sim_->receivedFrames("04"), 3);
 }
 

@@ -1,4 +1,5 @@
 // Program write and read against the simulator through the real serial layer.
+#include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 
 #include <gtest/gtest.h>
@@ -85,9 +86,10 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     FakeLog log_;
     FakeProgress progress_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceOperationContext ctx_{engine_, log_, boxes_, progress_};
 };
 
@@ -102,7 +104,7 @@ TEST_F(ProgramOpsTest, WriteThenReadGivesTheSameDocument) {
         log_.lines.clear();
         progress_ = FakeProgress{};
         const size_t framesBefore = receivedFrames().size();
-        ASSERT_TRUE(writeProgram(ctx_, true, written, true));
+        ASSERT_TRUE(writeProgram(ctx_, *port_, written, true));
         EXPECT_EQ(written, copy);
         EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kWritten}));
         EXPECT_EQ(progress_.opened, 1);
@@ -134,7 +136,7 @@ TEST_F(ProgramOpsTest, WriteThenReadGivesTheSameDocument) {
         ScheduleDocument read = otherDocument();
         log_.lines.clear();
         progress_ = FakeProgress{};
-        ASSERT_TRUE(readProgram(ctx_, true, read));
+        ASSERT_TRUE(readProgram(ctx_, *port_, read));
         EXPECT_EQ(read, written);
         EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartRead, kReadDone}));
         EXPECT_EQ(progress_.values, kProgress);
@@ -145,7 +147,7 @@ TEST_F(ProgramOpsTest, WriteThenReadGivesTheSameDocument) {
 
 TEST_F(ProgramOpsTest, ReadQueriesInOrder) {
     ScheduleDocument doc = otherDocument();
-    ASSERT_TRUE(readProgram(ctx_, true, doc));
+    ASSERT_TRUE(readProgram(ctx_, *port_, doc));
     traceBarrier();
     std::vector<std::string> expected;
     for (int code : {ReadHourBlock, ReadMinuteBlock, ReadVolumeBlock})
@@ -168,19 +170,21 @@ TEST_F(ProgramOpsTest, ReadQueriesInOrder) {
 
 TEST_F(ProgramOpsTest, ClosedPortIsSilent) {
     ScheduleDocument doc = otherDocument();
-    EXPECT_FALSE(writeProgram(ctx_, false, doc, true));
-    EXPECT_FALSE(readProgram(ctx_, false, doc));
+    port_->close();
+    EXPECT_FALSE(writeProgram(ctx_, *port_, doc, true));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(doc, otherDocument());
     EXPECT_TRUE(log_.lines.empty());
     EXPECT_EQ(progress_.opened, 0);
     EXPECT_EQ(progress_.closed, 0);
     EXPECT_TRUE(boxes_.shown.empty());
+    ASSERT_TRUE(port_->open(sim_->portName()));
     traceBarrier();
     EXPECT_EQ(sim_->receivedFrames(), 1);
 }
 
 TEST_F(ProgramOpsTest, GateRefusesAndSendsNothing) {
-    EXPECT_FALSE(writeProgram(ctx_, true, richDocument(0), false));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, richDocument(0), false));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     ASSERT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(boxes_.shown[0].title, "Внимание!");
@@ -199,7 +203,7 @@ TEST_F(ProgramOpsTest, StopDuringTheMinuteTableKeepsWhatWasAccepted) {
     const ScheduleDocument doc = richDocument(1);
     const ProgramImage image = buildProgramImage(doc);
     progress_.stopAtCheck = 12;  // nine hour blocks and two minute blocks went through
-    EXPECT_FALSE(writeProgram(ctx_, true, doc, true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, doc, true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     EXPECT_EQ(progress_.closed, 1);
     EXPECT_EQ(progress_.values.size(), 11u);
@@ -216,7 +220,7 @@ TEST_F(ProgramOpsTest, StopDuringTheMinuteTableKeepsWhatWasAccepted) {
 
 TEST_F(ProgramOpsTest, StopBeforeTheFirstFrameSendsNothing) {
     progress_.stopAtCheck = 1;
-    EXPECT_FALSE(writeProgram(ctx_, true, richDocument(0), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, richDocument(0), true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     EXPECT_EQ(progress_.closed, 1);
     traceBarrier();
@@ -224,7 +228,7 @@ TEST_F(ProgramOpsTest, StopBeforeTheFirstFrameSendsNothing) {
 }
 
 TEST_F(ProgramOpsTest, ReadStoppedBeforeAllTablesLeavesTheDocument) {
-    ASSERT_TRUE(writeProgram(ctx_, true, richDocument(0), true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, richDocument(0), true));
     // Check 20 comes before the second volume block; check 1 before anything.
     for (int stopAt : {20, 27, 1}) {
         SCOPED_TRACE("stop at check " + std::to_string(stopAt));
@@ -232,7 +236,7 @@ TEST_F(ProgramOpsTest, ReadStoppedBeforeAllTablesLeavesTheDocument) {
         progress_ = FakeProgress{};
         progress_.stopAtCheck = stopAt;
         log_.lines.clear();
-        EXPECT_FALSE(readProgram(ctx_, true, doc));
+        EXPECT_FALSE(readProgram(ctx_, *port_, doc));
         EXPECT_EQ(doc, otherDocument());
         EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartRead, kNotDone}));
         EXPECT_EQ(progress_.values.size(), size_t(stopAt - 1));
@@ -242,12 +246,12 @@ TEST_F(ProgramOpsTest, ReadStoppedBeforeAllTablesLeavesTheDocument) {
 
 TEST_F(ProgramOpsTest, ReadStoppedAtTheSettingsKeepsTheNewScheduleAndTheOldSettings) {
     const ScheduleDocument written = richDocument(2);
-    ASSERT_TRUE(writeProgram(ctx_, true, written, true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, written, true));
     ScheduleDocument doc = otherDocument();
     progress_ = FakeProgress{};
     progress_.stopAtCheck = 28;
     log_.lines.clear();
-    EXPECT_FALSE(readProgram(ctx_, true, doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(doc.days, written.days);
     const ScheduleDocument old = otherDocument();
     EXPECT_EQ(doc.soundType, old.soundType);
@@ -261,7 +265,7 @@ TEST_F(ProgramOpsTest, ReadStoppedAtTheSettingsKeepsTheNewScheduleAndTheOldSetti
 TEST_F(ProgramOpsTest, FramesRefusedSevenTimesAreRepeatedAndAccepted) {
     restartWith({"--fail-first", "7"});
     const ScheduleDocument doc = richDocument(0);
-    ASSERT_TRUE(writeProgram(ctx_, true, doc, true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, doc, true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kWritten}));
     EXPECT_EQ(progress_.values, kProgress);
     // The Stop check runs before every call, repeats included.
@@ -278,14 +282,14 @@ TEST_F(ProgramOpsTest, FramesRefusedSevenTimesAreRepeatedAndAccepted) {
     // The read repeats the same way.
     ScheduleDocument back = otherDocument();
     progress_ = FakeProgress{};
-    ASSERT_TRUE(readProgram(ctx_, true, back));
+    ASSERT_TRUE(readProgram(ctx_, *port_, back));
     EXPECT_EQ(back, doc);
     EXPECT_EQ(progress_.checks, 28 * 8);
 }
 
 TEST_F(ProgramOpsTest, EightRefusalsEndTheOperation) {
     restartWith({"--fail-first", "8"});
-    EXPECT_FALSE(writeProgram(ctx_, true, richDocument(0), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, richDocument(0), true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     EXPECT_EQ(progress_.checks, 8);
     EXPECT_TRUE(progress_.values.empty());
@@ -294,7 +298,7 @@ TEST_F(ProgramOpsTest, EightRefusalsEndTheOperation) {
     ScheduleDocument doc = otherDocument();
     log_.lines.clear();
     progress_ = FakeProgress{};
-    EXPECT_FALSE(readProgram(ctx_, true, doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(doc, otherDocument());
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartRead, kNotDone}));
     EXPECT_EQ(progress_.checks, 8);
@@ -310,7 +314,7 @@ TEST_F(ProgramOpsTest, EightRefusalsEndTheOperation) {
 TEST_F(ProgramOpsTest, BreakingTheLinkInTheEepromDialogEndsAtOnce) {
     restartWith({"--eeprom", "os"});
     boxes_.answers = {MessageAnswer::No};
-    EXPECT_FALSE(writeProgram(ctx_, true, richDocument(0), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, richDocument(0), true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     EXPECT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(progress_.checks, 1);
@@ -322,7 +326,7 @@ TEST_F(ProgramOpsTest, BreakingTheLinkInTheEepromDialogEndsAtOnce) {
     boxes_.answers = {MessageAnswer::Cancel};
     progress_ = FakeProgress{};
     log_.lines.clear();
-    EXPECT_FALSE(readProgram(ctx_, true, doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(doc, otherDocument());
     EXPECT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(progress_.checks, 1);
@@ -334,18 +338,18 @@ TEST_F(ProgramOpsTest, RepeatAnswerInTheEepromDialogRepeatsTheFrame) {
     restartWith({"--eeprom", "ol", "--eeprom-times", "2"});
     boxes_.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
     const ScheduleDocument doc = richDocument(0);
-    ASSERT_TRUE(writeProgram(ctx_, true, doc, true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, doc, true));
     EXPECT_EQ(boxes_.shown.size(), 2u);
     EXPECT_EQ(progress_.checks, 30);
     EXPECT_EQ(stored().hour[1], buildProgramImage(doc).hourTable[1]);
 }
 
 TEST_F(ProgramOpsTest, SkippedEepromErrorsAreDecodedAsAllOnes) {
-    ASSERT_TRUE(writeProgram(ctx_, true, richDocument(0), true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, richDocument(0), true));
     restartWith({"--eeprom", "os"});
     boxes_.answers.assign(28, MessageAnswer::No);
     ScheduleDocument doc = otherDocument();
-    ASSERT_TRUE(readProgram(ctx_, true, doc));
+    ASSERT_TRUE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(boxes_.shown.size(), 28u);
     for (int d = 1; d <= 7; ++d)
         for (int s = 1; s <= 12; ++s) EXPECT_EQ(doc.slot(d, s), (TimeSlot{1, 127, 255, 100}));
@@ -358,7 +362,7 @@ TEST_F(ProgramOpsTest, DeviceGoneDuringAWriteEndsTheOperation) {
     progress_.beforeCheck = [this](int check) {
         if (check == 5) sim_->kill();
     };
-    EXPECT_FALSE(writeProgram(ctx_, true, richDocument(0), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, richDocument(0), true));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartWrite, kNotDone}));
     EXPECT_EQ(progress_.values.size(), 4u);
     EXPECT_EQ(progress_.closed, 1);
@@ -369,14 +373,14 @@ TEST_F(ProgramOpsTest, DeviceGoneDuringAWriteEndsTheOperation) {
 }
 
 TEST_F(ProgramOpsTest, DeviceGoneDuringAReadLeavesTheDocument) {
-    ASSERT_TRUE(writeProgram(ctx_, true, richDocument(0), true));
+    ASSERT_TRUE(writeProgram(ctx_, *port_, richDocument(0), true));
     progress_ = FakeProgress{};
     progress_.beforeCheck = [this](int check) {
         if (check == 10) sim_->kill();
     };
     ScheduleDocument doc = otherDocument();
     log_.lines.clear();
-    EXPECT_FALSE(readProgram(ctx_, true, doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(doc, otherDocument());
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStartRead, kNotDone}));
     EXPECT_LE(progress_.checks, 11);

@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "device/eeprom_question_box.h"
 #include "device/clock.h"
 #include "device/fake_progress.h"
 #include "device/program_image.h"
@@ -93,10 +94,11 @@ public:
     const std::string portName;
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     ConsoleLog log;
     FakeEventPump pump;
     FakeProgress progress;
-    ExchangeEngine engine{*port, boxes};
+    ExchangeEngine engine{*port, eeprom};
     DeviceLink link{*port, engine, log, boxes, pump};
     DeviceOperationContext ctx{engine, log, boxes, progress};
     SystemClock clock;
@@ -131,16 +133,16 @@ int healthy(Run& run, const std::string& expectedPath) {
     if (!run.check(run.connect(), "connect greeting: the device is ready")) return 1;
 
     const ScheduleDocument composed = testing::richDocument(1);
-    run.check(writeProgram(run.ctx, run.link.isOpen(), composed, true) && run.logged(" Программа записана"),
+    run.check(writeProgram(run.ctx, *run.port, composed, true) && run.logged(" Программа записана"),
               "program write");
     writeExpectedState(expectedPath, buildProgramImage(composed));
 
     ScheduleDocument read = testing::otherDocument();
     read.currentDay = composed.currentDay;
-    run.check(readProgram(run.ctx, run.link.isOpen(), read) && run.logged(" Программа считана"), "program read");
+    run.check(readProgram(run.ctx, *run.port, read) && run.logged(" Программа считана"), "program read");
     run.check(read == composed, "the document read back equals the one written");
 
-    syncDeviceClock(run.engine, run.link.isOpen(), run.clock, run.log);
+    syncDeviceClock(run.engine, *run.port, run.clock, run.log);
     run.check(run.logged(" Время синхронизировано"), "clock sync");
     // The device's clock, as its next status reply gives it, is the computer's.
     std::optional<ReplyData> status;
@@ -177,12 +179,12 @@ int silent(Run& run) {
 
     // Through an open port all the same: nothing may end as a success.
     if (!run.check(run.port->open(run.portName), "the port opens")) return run.failures();
-    run.check(!writeProgram(run.ctx, true, testing::richDocument(0), true) && run.logged(" Команда не выполнена"),
+    run.check(!writeProgram(run.ctx, *run.port, testing::richDocument(0), true) && run.logged(" Команда не выполнена"),
               "program write fails");
     ScheduleDocument doc = testing::otherDocument();
-    run.check(!readProgram(run.ctx, true, doc) && run.logged(" Команда не выполнена"), "program read fails");
+    run.check(!readProgram(run.ctx, *run.port, doc) && run.logged(" Команда не выполнена"), "program read fails");
     run.check(doc == testing::otherDocument(), "the document is left as it was");
-    syncDeviceClock(run.engine, true, run.clock, run.log);
+    syncDeviceClock(run.engine, *run.port, run.clock, run.log);
     run.check(run.logged(" Команда не выполнена"), "clock sync fails");
     run.port->close();
     run.check(run.boxes.shown.empty(), "no message box");
@@ -194,7 +196,7 @@ int eeprom(Run& run) {
 
     // Repeat once, then break the link: the write ends there.
     run.boxes.answers = {MessageAnswer::Yes, MessageAnswer::No};
-    run.check(!writeProgram(run.ctx, true, testing::richDocument(2), true) && run.logged(" Команда не выполнена"),
+    run.check(!writeProgram(run.ctx, *run.port, testing::richDocument(2), true) && run.logged(" Команда не выполнена"),
               "program write fails");
     const auto& shown = run.boxes.shown;
     run.check(shown.size() == 2 && shown[0].buttons == MessageButtons::YesNo &&
@@ -205,7 +207,7 @@ int eeprom(Run& run) {
     run.boxes.shown.clear();
     run.boxes.answers = {MessageAnswer::Cancel};
     ScheduleDocument doc = testing::otherDocument();
-    run.check(!readProgram(run.ctx, true, doc) && run.logged(" Команда не выполнена"), "program read fails");
+    run.check(!readProgram(run.ctx, *run.port, doc) && run.logged(" Команда не выполнена"), "program read fails");
     run.check(shown.size() == 1 && shown[0].buttons == MessageButtons::YesNoCancel, "the read asked once");
     run.check(doc == testing::otherDocument(), "the document is left as it was");
     run.link.closeLink();

@@ -1,5 +1,6 @@
 // Connect, disconnect and the link monitor against the simulator through
 // the real serial layer.
+#include "device/eeprom_question_box.h"
 #include "link/connection.h"
 
 #include <gtest/gtest.h>
@@ -49,9 +50,10 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     FakeLog log_;
     FakeEventPump pump_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceLink link_{*port_, engine_, log_, boxes_, pump_};
 };
 
@@ -316,10 +318,10 @@ TEST_F(ConnectionTest, ClockSyncSetsTheDeviceClock) {
     startSim();
     FakeClock clock;
     clock.time = LocalTime{2026, 12, 13, 22, 15, 0, 0};  // Sunday evening
-    EXPECT_FALSE(syncDeviceClock(engine_, false, clock, log_));
+    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_TRUE(log_.lines.empty());
     connect();
-    EXPECT_TRUE(syncDeviceClock(engine_, link_.isOpen(), clock, log_));
+    EXPECT_TRUE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     EXPECT_TRUE(sim_->waitForLine([](const std::string& l) { return l == "clock 2026-12-13 22:15:00 weekday=7"; }));
     const std::vector<ReplyData> shown = monitor();
@@ -334,7 +336,7 @@ TEST_F(ConnectionTest, ClockSyncRepeatsTheSameRecord) {
     link_.connectDevice("COM200");
     ASSERT_TRUE(link_.isOpen());
     log_.lines.clear();
-    syncDeviceClock(engine_, true, clock, log_);
+    syncDeviceClock(engine_, *port_, clock, log_);
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
     ASSERT_TRUE(sim_->waitForReceived(8, "01"));
     const std::string expected = "rx 0103050901070C1A00000000001F";
@@ -347,7 +349,7 @@ TEST_F(ConnectionTest, ClockSyncWithoutAnAnswer) {
     startSim({"--mute-after", "1"});
     FakeClock clock;
     connect();
-    EXPECT_FALSE(syncDeviceClock(engine_, true, clock, log_));
+    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Команда не выполнена"}));
     EXPECT_TRUE(link_.isOpen());  // the sync never closes the port
     EXPECT_TRUE(sim_->waitForReceived(8, "01"));
@@ -390,9 +392,10 @@ TEST(ConnectionOpenFailureTest, OnlyMissingRightsGetAHint) {
         port.failure = c.failure;
         port.detail = c.detail;
         FakeMessageBoxes boxes;
+        zave::EepromQuestionBox eeprom{boxes};
         FakeLog log;
         FakeEventPump pump;
-        ExchangeEngine engine(port, boxes);
+        ExchangeEngine engine(port, eeprom);
         DeviceLink link(port, engine, log, boxes, pump);
         link.connectDevice("COM33");
         EXPECT_EQ(log.lines, c.lines);

@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 #include "support/fakes.h"
 #include "support/scripted_port.h"
@@ -38,7 +39,8 @@ TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
         SCOPED_TRACE(c.name);
         ScriptedPort port;
         FakeMessageBoxes boxes;
-        ExchangeEngine engine(port, boxes);
+        EepromQuestionBox eeprom{boxes};
+        ExchangeEngine engine(port, eeprom);
         engine.lineOpened(false);
         engine.beginOperation();
         port.setReply(c.reply);
@@ -52,7 +54,8 @@ TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
 TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     engine.lineOpened(true);
     port.setReply("on#\r");
     // The dead program's frame is answered a little after the open.
@@ -75,7 +78,8 @@ TEST(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
     // after all, after the next frame was answered, the operation fails.
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     engine.lineOpened(false);
     engine.beginOperation();
     EXPECT_EQ(engine.sendCommand(WriteHourBlock, kSettings), ExchangeResult::BadReply);
@@ -89,7 +93,8 @@ TEST(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
 TEST(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.holdWaits(true);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
     // The start of a reply comes while the receiver given up is still stuck.
@@ -104,7 +109,8 @@ TEST(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
 TEST(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     // No answer within the limits: the reply stays owed.
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
     std::thread device([&] {

@@ -9,6 +9,7 @@
 // side: they mostly wait for the line.
 #include <gtest/gtest.h>
 
+#include "device/eeprom_question_box.h"
 #include "device/clock.h"
 #include "device/fake_progress.h"
 #include "device/program_image.h"
@@ -96,10 +97,11 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     testing::FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     testing::FakeLog log_;
     testing::FakeEventPump pump_;
     testing::FakeProgress progress_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceLink link_{*port_, engine_, log_, boxes_, pump_};
     DeviceOperationContext ctx_{engine_, log_, boxes_, progress_};
 };
@@ -108,7 +110,7 @@ TEST_P(LineDelayTest, ProgramWriteLeavesExactlyTheProgramInTheDevice) {
     startDevice(DeviceTables{});
     connect();
     const ScheduleDocument doc = composedDocument(7);
-    const bool written = writeProgram(ctx_, link_.isOpen(), doc, true);
+    const bool written = writeProgram(ctx_, *port_, doc, true);
     EXPECT_TRUE(written);
     EXPECT_EQ(lastLogLine(), written ? kWritten : kNotDone);
     if (written) {
@@ -122,7 +124,7 @@ TEST_P(LineDelayTest, ProgramReadFillsTheDocumentWithExactlyTheDeviceProgram) {
     connect();
     const ScheduleDocument before = composedDocument(20);
     ScheduleDocument doc = before;
-    const bool read = readProgram(ctx_, link_.isOpen(), doc);
+    const bool read = readProgram(ctx_, *port_, doc);
     EXPECT_TRUE(read);
     EXPECT_EQ(lastLogLine(), read ? kReadDone : kNotDone);
     EXPECT_EQ(doc.days, read ? inDevice.days : before.days);
@@ -134,7 +136,7 @@ TEST_P(LineDelayTest, ProgramReadFillsTheDocumentWithExactlyTheDeviceProgram) {
 TEST_P(LineDelayTest, RefusedHourTableIsNeverReportedWritten) {
     startDevice(DeviceTables{}, {"--refuse", "04"});
     connect();
-    EXPECT_FALSE(writeProgram(ctx_, link_.isOpen(), composedDocument(7), true));
+    EXPECT_FALSE(writeProgram(ctx_, *port_, composedDocument(7), true));
     EXPECT_EQ(lastLogLine(), kNotDone);
     // The write ends at its first frame: nothing at all was stored.
     EXPECT_EQ(storedOnceQuiet(), DeviceTables{});
@@ -145,7 +147,7 @@ TEST_P(LineDelayTest, RefusedHourTableReadLeavesTheDocument) {
     connect();
     const ScheduleDocument before = composedDocument(20);
     ScheduleDocument doc = before;
-    EXPECT_FALSE(readProgram(ctx_, link_.isOpen(), doc));
+    EXPECT_FALSE(readProgram(ctx_, *port_, doc));
     EXPECT_EQ(lastLogLine(), kNotDone);
     EXPECT_EQ(doc, before);
 }
@@ -157,7 +159,7 @@ TEST_P(LineDelayTest, ClockSyncSetsTheDeviceClockOrSaysItDidNot) {
     {
         startDevice(DeviceTables{});
         connect();
-        syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+        syncDeviceClock(engine_, *port_, clock, log_);
         EXPECT_EQ(lastLogLine(), kClockSet);
         ASSERT_TRUE(sim_->waitUntilAllAnswered(60s));
         int set = 0;
@@ -180,7 +182,7 @@ TEST_P(LineDelayTest, ClockSyncSetsTheDeviceClockOrSaysItDidNot) {
         log_.lines.clear();
         startDevice(DeviceTables{}, {"--refuse", "01"});
         connect();
-        syncDeviceClock(engine_, link_.isOpen(), clock, log_);
+        syncDeviceClock(engine_, *port_, clock, log_);
         EXPECT_EQ(lastLogLine(), kNotDone);
         ASSERT_TRUE(sim_->waitUntilAllAnswered(60s));
         for (const auto& line : sim_->traceLines()) EXPECT_NE(line.rfind("clock ", 0), 0u) << line;
@@ -216,10 +218,11 @@ TEST(LineDelayMonitor, WriteAfterALateStatusReplyWaitsForWhatIsOwed) {
     ASSERT_TRUE(sim.restart({"--state", state, "--delay-ms", "360", "--delay-frames", "2"})) << sim.error();
     auto port = makeSystemSerialPort();
     testing::FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     testing::FakeLog log;
     testing::FakeEventPump pump;
     testing::FakeProgress progress;
-    ExchangeEngine engine(*port, boxes);
+    ExchangeEngine engine(*port, eeprom);
     DeviceLink link(*port, engine, log, boxes, pump);
     DeviceOperationContext ctx{engine, log, boxes, progress};
     ASSERT_TRUE(port->open(sim.portName()));
@@ -229,7 +232,7 @@ TEST(LineDelayMonitor, WriteAfterALateStatusReplyWaitsForWhatIsOwed) {
     EXPECT_EQ(shown[1], kSupportedDeviceType);
     EXPECT_TRUE(boxes.shown.empty());
     const ScheduleDocument doc = composedDocument(2);
-    EXPECT_TRUE(writeProgram(ctx, true, doc, true));
+    EXPECT_TRUE(writeProgram(ctx, *port, doc, true));
 
     ASSERT_TRUE(sim.waitUntilAllAnswered(30s));
     // Both status frames were answered before the first table frame went

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 
 #include "device/clock.h"
+#include "device/eeprom_question_box.h"
 #include "device/fake_progress.h"
 #include "device/program_ops.h"
 #include "line_documents.h"
@@ -44,7 +45,8 @@ struct LineUser {
     testing::FakeLog log;
     testing::FakeEventPump pump;
     testing::FakeProgress progress;
-    ExchangeEngine engine{*port, boxes};
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine{*port, eeprom};
     DeviceLink link{*port, engine, log, boxes, pump};
     DeviceOperationContext ctx{engine, log, boxes, progress};
 
@@ -79,7 +81,7 @@ protected:
         EXPECT_TRUE(user.connect(sim_->portName()));
         ScheduleDocument doc = composedDocument(99);
         const ScheduleDocument before = doc;
-        const bool read = readProgram(user.ctx, user.link.isOpen(), doc);
+        const bool read = readProgram(user.ctx, *user.port, doc);
         if (expectReadable) {
             EXPECT_TRUE(read) << user.lastLine();
         }
@@ -121,7 +123,7 @@ TEST_P(LineHandoverTest, WriteThenReadGivesBackWhatWasWritten) {
     {
         LineUser first;
         ASSERT_TRUE(first.connect(sim_->portName()));
-        ASSERT_TRUE(writeProgram(first.ctx, true, written, true)) << first.lastLine();
+        ASSERT_TRUE(writeProgram(first.ctx, *first.port, written, true)) << first.lastLine();
     }
     const auto read = readWithNewUser();
     if (read) {
@@ -149,7 +151,7 @@ TEST_P(LineHandoverTest, StatusThenWriteToADeviceRefusingTheSettingsFails) {
     }
     LineUser second;
     ASSERT_TRUE(second.connect(sim_->portName()));
-    EXPECT_FALSE(writeProgram(second.ctx, true, composedDocument(3), true));
+    EXPECT_FALSE(writeProgram(second.ctx, *second.port, composedDocument(3), true));
     EXPECT_EQ(second.lastLine(), kNotDone);
     second.link.shutdown();
     for (const auto& line : sim_->traceLines()) EXPECT_NE(line.rfind("settings ", 0), 0u) << line;
@@ -164,7 +166,7 @@ TEST_P(LineHandoverTest, StatusThenClockSyncSetsTheComputerTimeWithinASecond) {
     LineUser second;
     ASSERT_TRUE(second.connect(sim_->portName()));
     SystemClock clock;
-    ASSERT_TRUE(syncDeviceClock(second.engine, true, clock, second.log));
+    ASSERT_TRUE(syncDeviceClock(second.engine, *second.port, clock, second.log));
     // The device reads its clock when the status frame arrives, between the
     // computer's readings before and after the query; whole seconds both.
     ASSERT_TRUE(second.engine.awaitClearLine());
@@ -232,7 +234,7 @@ TEST_P(LineSurplusTest, WriteIsReportedOnlyWhenTheDeviceHoldsTheProgram) {
     {
         LineUser user;
         ASSERT_TRUE(user.connect(sim_->portName()));
-        written = writeProgram(user.ctx, true, doc, true);
+        written = writeProgram(user.ctx, *user.port, doc, true);
         EXPECT_EQ(user.lastLine(), written ? kStamp + " Программа записана" : kNotDone);
     }
     if (written) {
