@@ -12,7 +12,7 @@ packages=(
   dpkg-dev file lintian appstream desktop-file-utils qt6-qpa-plugins
   fonts-dejavu-extra qt6-translations-l10n
   nsis zip xdotool fonts-wine
-  libtomlplusplus-dev nlohmann-json3-dev
+  nlohmann-json3-dev libtomlplusplus-dev
 )
 
 missing=()

@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 #include "cli/documents.h"
 #include "cli/exit_codes.h"
-#include "cli/json.h"
+#include "cli/json_report.h"
 #include "cli/render.h"
 #include "schedule/compare.h"
 #include "schedule/validation.h"
@@ -14,7 +14,9 @@ int runShow(const ParsedArgs& args, CliContext& ctx, Console& console) {
     const std::optional<ScheduleDocument> doc = loadProgram(args.operands[0], console);
     if (!doc) return kExitUsage;
     if (args.has("--json")) {
-        ctx.out << programJson(*doc);
+        Json report = jsonReport("show");
+        report.update(programJson(*doc));
+        ctx.out << jsonText(report);
         return kExitOk;
     }
     console.line("Файл: " + args.operands[0]);

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "cli/zavectl.h"
 
 namespace zave::testing {
@@ -19,6 +21,18 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 std::vector<std::string> CliResult::outLines() const { return splitLines(out); }
 std::vector<std::string> CliResult::errLines() const { return splitLines(err); }
+
+nlohmann::json CliResult::report() const {
+    nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+        ADD_FAILURE() << "no JSON object on standard output:\n" << out << err;
+        return nullptr;
+    }
+    EXPECT_EQ(j.value("version", ""), ZAVECTL_VERSION);
+    EXPECT_EQ(j.value("format", 0), 1);
+    j.erase("version");
+    return j;
+}
 
 CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& options) {
     std::ostringstream out, err;

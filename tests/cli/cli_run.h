@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "link/host.h"
 
 namespace zave::testing {
@@ -16,6 +18,9 @@ struct CliResult {
     std::string err;
     std::vector<std::string> outLines() const;
     std::vector<std::string> errLines() const;
+    // Standard output read as one JSON report, its "version" (which must be
+    // zavectl's) taken out; a failed test and null when it is no such report.
+    nlohmann::json report() const;
 };
 
 struct CliRunOptions {

@@ -36,7 +36,7 @@ TEST(CliShow, GoldenTable) {
 TEST(CliShow, GoldenJson) {
     const auto r = runCli({"show", "--json", dataFile("week.ptm")});
     ASSERT_EQ(r.exit, cli::kExitOk) << r.err;
-    EXPECT_EQ(r.out, readWholeFile(dataFile("week.json")));
+    EXPECT_EQ(r.report(), nlohmann::json::parse(readWholeFile(dataFile("week.json"))));
 }
 
 TEST(CliCheck, EveryDayOfEveryFile) {

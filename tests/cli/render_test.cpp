@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/json.h"
+#include "cli/json_report.h"
 
 namespace zave::cli {
 namespace {
@@ -66,17 +66,27 @@ TEST(CliRender, Differences) {
               }));
 }
 
-TEST(CliRender, JsonStrings) {
+TEST(CliRender, JsonTextKeepsEveryCharacterAndSurvivesBadBytes) {
     struct Row {
         std::string text;
-        const char* json;
+        std::string readBack;  // the string a JSON reader gets back
     } rows[] = {
-        {"Сигнал №1", "\"Сигнал №1\""},
-        {"a\"b\\c", "\"a\\\"b\\\\c\""},
-        {"x\ny\rz\t", "\"x\\ny\\rz\\t\""},
-        {std::string("\x01\x1F\x7F", 3), "\"\\u0001\\u001F\\u007F\""},
+        {"Сигнал №1", "Сигнал №1"},
+        {"a\"b\\c", "a\"b\\c"},
+        {"x\ny\rz\t", "x\ny\rz\t"},
+        {std::string("\x01\x1F\x7F", 3), std::string("\x01\x1F\x7F", 3)},
+        {"bad \xFF byte", "bad \xEF\xBF\xBD byte"},  // not UTF-8: U+FFFD, no failure
     };
-    for (const Row& r : rows) EXPECT_EQ(jsonString(r.text), r.json);
+    for (const Row& r : rows) {
+        const std::string text = jsonText(Json{{"name", r.text}});
+        EXPECT_EQ(text.back(), '\n');
+        EXPECT_EQ(text.find('\x01'), std::string::npos) << "control characters are escaped";
+        EXPECT_EQ(nlohmann::json::parse(text).at("name").get<std::string>(), r.readBack);
+    }
+    const Json head = jsonReport("status");
+    EXPECT_EQ(head.at("format"), 1);
+    EXPECT_EQ(head.at("command"), "status");
+    EXPECT_FALSE(head.at("version").get<std::string>().empty());
 }
 
 TEST(CliRender, TimeOrderInTheTable) {
