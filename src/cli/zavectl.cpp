@@ -29,6 +29,9 @@ const std::vector<Command>& commands() {
         {"write", withDeviceOptions({}), runWrite},
         {"read", withDeviceOptions({{"--force", false}}), runRead},
         {"verify", withDeviceOptions({}), runVerify},
+        {"plan", {{"--from", true}, {"--days", true}, {"--json", false}}, runPlan},
+        {"apply", {{"--date", true}, {"--device", true}, {"--dry-run", false}, {"--json", false}}, runApply},
+        {"history", {{"--device", true}, {"--last", true}, {"--json", false}}, runHistory},
     };
     return list;
 }
