@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "link/port_names.h"
-
 namespace zave::cli {
 
 bool ParsedArgs::has(std::string_view flag) const {
@@ -64,15 +62,6 @@ std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const 
         parsed.values.emplace(name, std::move(value));
     }
     return parsed;
-}
-
-std::optional<std::string> portNameOption(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    for (const std::string& name : portSelectorNames())
-        if (name == upper) return name;
-    return std::nullopt;
 }
 
 std::optional<long long> secondsOption(std::string_view text, long long max) {

@@ -30,8 +30,6 @@ struct ParsedArgs {
 std::optional<ParsedArgs> parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& options,
                                     std::string& error);
 
-// "COM7" (any letter case) as "COM7" when it is one of COM1..COM200.
-std::optional<std::string> portNameOption(std::string_view text);
 // A whole number 0..max written in decimal digits only.
 std::optional<long long> secondsOption(std::string_view text, long long max);
 

@@ -36,7 +36,7 @@ std::optional<int64_t> printClocks(const ReplyData& reply, const LocalTime& comp
 }  // namespace
 
 int runStatus(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "status", 0, "");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "status", 0, "", ctx.portSettings);
     if (!options) return kExitUsage;
     DeviceSession session(ctx, console, *options);
     if (const int exit = greetDevice(session, console)) return exit;
@@ -45,7 +45,7 @@ int runStatus(const ParsedArgs& args, CliContext& ctx, Console& console) {
 }
 
 int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "sync-clock", 0, "");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "sync-clock", 0, "", ctx.portSettings);
     if (!options) return kExitUsage;
     std::optional<long long> limit;
     if (const std::string* text = args.value("--if-drift")) {

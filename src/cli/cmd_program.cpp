@@ -30,7 +30,7 @@ int readDevice(DeviceSession& session, Console& console, ScheduleDocument& doc) 
 }  // namespace
 
 int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "write", 1, "файл программы");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "write", 1, "файл программы", ctx.portSettings);
     if (!options) return kExitUsage;
     const std::string& path = args.operands[0];
     const std::optional<ScheduleDocument> doc = loadProgram(path, console);
@@ -52,7 +52,7 @@ int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
 }
 
 int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "read", 1, "файл для программы");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "read", 1, "файл для программы", ctx.portSettings);
     if (!options) return kExitUsage;
     // Named like the window's Save names a file.
     const std::string path = withDocumentExtension(args.operands[0]);
@@ -75,7 +75,7 @@ int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
 }
 
 int runVerify(const ParsedArgs& args, CliContext& ctx, Console& console) {
-    const std::optional<DeviceOptions> options = deviceOptions(args, console, "verify", 1, "файл программы");
+    const std::optional<DeviceOptions> options = deviceOptions(args, console, "verify", 1, "файл программы", ctx.portSettings);
     if (!options) return kExitUsage;
     const std::string& path = args.operands[0];
     const std::optional<ScheduleDocument> file = loadProgram(path, console);

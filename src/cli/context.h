@@ -8,6 +8,7 @@
 
 #include "link/discovery.h"
 #include "link/host.h"
+#include "link/port_aliases.h"
 #include "link/serial_port.h"
 
 namespace zave::cli {
@@ -22,6 +23,8 @@ struct CliContext {
     // True once the operator asked to stop (Ctrl+C): a write or read ends
     // before its next frame, as with the window's "Стоп".
     std::function<bool()> interrupted = [] { return false; };
+    // The settings file that may name ports (--port classroom-3).
+    std::string portSettings = portSettingsPath();
 };
 
 }  // namespace zave::cli

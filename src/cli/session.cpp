@@ -7,7 +7,7 @@
 namespace zave::cli {
 
 std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command,
-                                           size_t operands, std::string_view what) {
+                                           size_t operands, std::string_view what, const std::string& settingsFile) {
     if (!expectOperands(args, operands, operands, console, command, what)) return std::nullopt;
     DeviceOptions options;
     const std::string* port = args.value("--port");
@@ -15,12 +15,12 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
         usageError(console, command, "не указан порт: --port COMn");
         return std::nullopt;
     }
-    const std::optional<std::string> name = portNameOption(*port);
-    if (!name) {
-        usageError(console, command, "неверное имя порта \"" + *port + "\": ожидается COM1 … COM200");
+    const PortChoice choice = choosePort(*port, loadPortAliases(settingsFile), settingsFile);
+    if (!choice.error.empty()) {
+        usageError(console, command, choice.error);
         return std::nullopt;
     }
-    options.port = *name;
+    options.port = choice.port;
     if (const std::string* policy = args.value("--on-eeprom-error");
         policy && !parseEepromPolicy(*policy, options.policy)) {
         usageError(console, command, "--on-eeprom-error: ожидается retry, skip или abort, указано \"" + *policy + "\"");

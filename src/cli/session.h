@@ -20,10 +20,11 @@ struct DeviceOptions {
     EepromPolicy policy = EepromPolicy::Abort;
 };
 
-// The operand count, --port and --on-eeprom-error of a device command;
-// nothing (usage error printed) when wrong.
+// The operand count, --port (a COM name, a device path or a name from the
+// settings file) and --on-eeprom-error of a device command; nothing (usage
+// error printed) when wrong.
 std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& console, std::string_view command,
-                                           size_t operands, std::string_view what);
+                                           size_t operands, std::string_view what, const std::string& settingsFile);
 
 class DeviceSession {
 public:

@@ -28,6 +28,14 @@ int portNumber(std::string_view name) {
 
 }  // namespace
 
+bool isDevicePath(std::string_view portName) {
+#ifdef _WIN32
+    return portName.size() > 4 && (portName.substr(0, 4) == "\\\\.\\" || portName.substr(0, 4) == "\\\\?\\");
+#else
+    return portName.find('/') != std::string_view::npos;
+#endif
+}
+
 std::vector<std::string> portSelectorNames() {
     std::vector<std::string> names;
     names.reserve(kPortNameCount);
@@ -40,6 +48,7 @@ std::vector<std::string> portSelectorNames() {
 std::string portLinkFolder() { return {}; }
 
 std::optional<std::string> resolvePortPath(std::string_view portName, const std::string&) {
+    if (isDevicePath(portName)) return std::string(portName);
     if (portNumber(portName) == 0) return std::nullopt;
     return "\\\\.\\" + std::string(portName);
 }
@@ -53,6 +62,7 @@ std::string portLinkFolder() {
 }
 
 std::optional<std::string> resolvePortPath(std::string_view portName, const std::string& linkFolder) {
+    if (isDevicePath(portName)) return std::string(portName);
     const int n = portNumber(portName);
     if (n == 0) return std::nullopt;
 

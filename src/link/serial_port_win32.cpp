@@ -28,6 +28,8 @@
 #include <memory>
 #include <mutex>
 
+#include "link/port_names.h"
+
 namespace zave {
 
 namespace {
@@ -81,7 +83,8 @@ public:
         failure_ = OpenFailure::None;
         detail_.clear();
 
-        const std::string path = "\\\\.\\" + portName;
+        // A device path is taken as it is; any other name is a port's.
+        const std::string path = isDevicePath(portName) ? portName : "\\\\.\\" + portName;
         HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {

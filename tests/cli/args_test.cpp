@@ -56,14 +56,6 @@ TEST(CliArgs, Refused) {
     }
 }
 
-TEST(CliArgs, PortNames) {
-    EXPECT_EQ(portNameOption("COM1"), "COM1");
-    EXPECT_EQ(portNameOption("com200"), "COM200");
-    EXPECT_EQ(portNameOption("Com12"), "COM12");
-    for (const char* bad : {"COM0", "COM201", "COM", "COM01", "/dev/ttyS0", "", "COM1 "})
-        EXPECT_FALSE(portNameOption(bad)) << bad;
-}
-
 TEST(CliArgs, Seconds) {
     EXPECT_EQ(secondsOption("0", 100), 0);
     EXPECT_EQ(secondsOption("100", 100), 100);

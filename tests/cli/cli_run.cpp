@@ -40,6 +40,7 @@ CliResult runCli(const std::vector<std::string>& args, const CliRunOptions& opti
     cli::CliContext ctx{out, err, options.clock ? *options.clock : system};
     if (options.interrupted) ctx.interrupted = options.interrupted;
     ctx.progressBar = options.progressBar;
+    ctx.portSettings = options.portSettings;
     CliResult r;
     r.exit = cli::runZavectl(args, ctx);
     r.out = out.str();

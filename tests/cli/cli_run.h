@@ -27,6 +27,9 @@ struct CliRunOptions {
     Clock* clock = nullptr;               // the system clock when null
     std::function<bool()> interrupted;    // Ctrl+C never comes when empty
     bool progressBar = false;             // as if stderr were a terminal
+    // The settings file that names ports; by default one that does not
+    // exist, so that the tester's own names play no part.
+    std::string portSettings = "zavectl-test-no-settings.toml";
 };
 
 // runZavectl with string streams.
