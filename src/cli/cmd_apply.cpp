@@ -47,6 +47,7 @@ struct ApplyRun {
     bool dryRun = false;
     CliContext& ctx;
     Console& console;
+    PortAliases aliases;
     bool historyFailed = false;
 
     void record(HistoryEntry entry, const PlanDevice& device) {
@@ -100,14 +101,20 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
                     "в программе недели (" + week.days[static_cast<size_t>(faults.front().day - 1)].program +
                         ") ошибка: " + documentFaultText(week.doc, faults.front()));
 
+    // The plan names ports like --port does: COMn, a device path or a name
+    // from the settings file.
+    const PortChoice port = choosePort(device.port, run.aliases, run.ctx.portSettings);
+    if (!port.error.empty()) return fail(std::move(r), kExitUsage, port.error);
+
     // The session's log lines are kept apart: one line per device is printed.
     std::ostringstream log;
     CliContext quiet{log, log, run.ctx.clock};
     quiet.makePort = run.ctx.makePort;
     quiet.makeCatalog = run.ctx.makeCatalog;
     quiet.interrupted = run.ctx.interrupted;
+    quiet.portSettings = run.ctx.portSettings;
     Console quietConsole(quiet);
-    DeviceSession session(quiet, quietConsole, DeviceOptions{planPortName(device.port), EepromPolicy::Abort});
+    DeviceSession session(quiet, quietConsole, DeviceOptions{port.port, EepromPolicy::Abort});
     auto failed = [&](int exit, const std::string& why) {
         r.log = log.str();
         return fail(std::move(r), exit, why);
@@ -227,7 +234,9 @@ int runApply(const ParsedArgs& args, CliContext& ctx, Console& console) {
 
     PlanPrograms programs(path);
     const std::vector<PlanIssue> issues = checkPlan(*plan, programs.loader());
-    ApplyRun run{*plan, planHistoryPath(path, *plan), *date, args.has("--dry-run"), ctx, console};
+    ApplyRun run{*plan, planHistoryPath(path, *plan), *date, args.has("--dry-run"), ctx, console,
+                 loadPortAliases(ctx.portSettings)};
+    if (!run.aliases.error.empty()) console.warning(run.aliases.error);
     const bool json = args.has("--json");
     int exit = kExitOk;
     Json devices = Json::array();

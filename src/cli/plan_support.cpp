@@ -53,9 +53,4 @@ std::string weekdayShort(int weekday) {
     return weekday >= 1 && weekday <= 7 ? std::string(kShort[weekday - 1]) : "";
 }
 
-std::string planPortName(const std::string& port) {
-    if (std::optional<std::string> name = portNameOption(port)) return *name;
-    return port;
-}
-
 }  // namespace zave::cli

@@ -42,8 +42,5 @@ std::optional<CivilDate> dateOption(const ParsedArgs& args, std::string_view opt
 // "Ср" for 3.
 std::string weekdayShort(int weekday);
 
-// The port as the plan names it, as the serial layer opens it: a COM name
-// in any letter case becomes "COMn"; anything else is passed on as written.
-std::string planPortName(const std::string& port);
 
 }  // namespace zave::cli
