@@ -2,12 +2,12 @@
 // only where the device holds something else, read back and compared; its
 // clock is set when it drifted beyond the plan's limit. Every write, verify
 // and clock change goes into the plan's history.
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/history_option.h"
 #include "cli/json_report.h"
 #include "cli/plan_support.h"
 #include "cli/render.h"
@@ -22,13 +22,6 @@
 namespace zave::cli {
 
 namespace {
-
-std::string timeStamp(const LocalTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d", static_cast<long long>(t.year), t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
 
 std::vector<std::string> splitLogLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -52,7 +45,7 @@ struct ApplyRun {
 
     void record(HistoryEntry entry, const PlanDevice& device) {
         if (dryRun) return;
-        entry.time = timeStamp(ctx.clock.now());
+        entry.time = historyTime(ctx.clock.now());
         entry.command = "apply";
         entry.device = device.name;
         entry.port = device.port;

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/history_option.h"
 #include "cli/session.h"
 #include "device/clock.h"
 
@@ -61,7 +62,13 @@ int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
         console.line("Расхождение не больше " + std::to_string(*limit) + " с: часы устройства не изменены");
         return kExitOk;
     }
-    return session.syncClock() ? kExitOk : kExitDevice;
+    HistoryEntry entry;
+    entry.port = options->port;
+    entry.event = HistoryEvent::Clock;
+    entry.drift = drift;
+    entry.ok = session.syncClock();
+    const bool recorded = recordHistory(args, ctx, console, "sync-clock", entry);
+    return !entry.ok ? kExitDevice : recorded ? kExitOk : kExitUsage;
 }
 
 }  // namespace zave::cli

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/documents.h"
 #include "cli/exit_codes.h"
+#include "cli/history_option.h"
 #include "cli/render.h"
 #include "cli/session.h"
 #include "device/program_image.h"
@@ -48,7 +49,14 @@ int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
 
     DeviceSession session(ctx, console, *options);
     if (const int exit = greetDevice(session, console)) return exit;
-    return session.writeProgram(*doc) ? kExitOk : kExitDevice;
+    HistoryEntry entry;
+    entry.port = options->port;
+    entry.event = HistoryEvent::Write;
+    entry.program = path;
+    entry.ok = session.writeProgram(*doc);
+    if (!entry.ok) entry.detail = "Команда не выполнена";
+    const bool recorded = recordHistory(args, ctx, console, "write", entry);
+    return !entry.ok ? kExitDevice : recorded ? kExitOk : kExitUsage;
 }
 
 int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {

@@ -80,6 +80,7 @@ std::string historyLine(const HistoryEntry& e) {
               {"device", e.device},       {"port", e.port},   {"event", eventName(e.event)},
               {"ok", e.ok}};
     if (!e.date.empty()) j["date"] = e.date;
+    if (!e.program.empty()) j["program"] = e.program;
     if (e.before && e.after) {
         json changes = json::array();
         for (const DocumentDifference& d : e.differences) {

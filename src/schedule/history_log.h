@@ -25,6 +25,7 @@ struct HistoryEntry {
     HistoryEvent event = HistoryEvent::Write;
     bool ok = false;
     std::string date;     // apply: the date the week was composed for
+    std::string program;  // write: the program file written
     // Write and verify: what the device held and what it was given.
     std::optional<ScheduleDocument> before;
     std::optional<ScheduleDocument> after;
