@@ -27,8 +27,13 @@ public:
 
     void error(const toml::node* node, const std::string& text) {
         std::string where = source_;
-        if (node != nullptr && node->source().begin.line > 0) where += ":" + std::to_string(node->source().begin.line);
-        errors.push_back(where + ": " + text);
+        if (node != nullptr && node->source().begin.line > 0) {
+            where += ':';
+            where += std::to_string(node->source().begin.line);
+        }
+        where += ": ";
+        where += text;
+        errors.push_back(std::move(where));
     }
 
     int line(const toml::node* node) const { return node ? static_cast<int>(node->source().begin.line) : 0; }
@@ -279,8 +284,10 @@ PlanReadResult readPlanFile(const std::string& path) {
 }
 
 std::string planRelativePath(const std::string& planPath, const std::string& name) {
+    // On Windows "\folder\x.ptm" and "D:x.ptm" are not absolute, but not
+    // relative to the plan's folder either: they are taken as written.
     const std::filesystem::path p = pathFromUtf8(name);
-    if (p.is_absolute()) return name;
+    if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return name;
     const std::filesystem::path folder = pathFromUtf8(planPath).parent_path();
     return folder.empty() ? name : utf8FromPath(folder / p);
 }

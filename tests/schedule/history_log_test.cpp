@@ -73,7 +73,9 @@ TEST(HistoryLines, ClockAndFailureLines) {
         EXPECT_EQ(j["event"], r.name);
         EXPECT_EQ(j["ok"], r.ok);
         EXPECT_EQ(j.contains("drift"), r.drift.has_value());
-        if (r.drift) EXPECT_EQ(j["drift"], *r.drift);
+        if (r.drift) {
+            EXPECT_EQ(j["drift"], *r.drift);
+        }
         EXPECT_EQ(j.value("detail", ""), r.detail);
         EXPECT_FALSE(j.contains("changes"));
     }
@@ -106,9 +108,11 @@ TEST(HistoryLines, AppendKeepsEarlierLines) {
     const std::string path = (dir / "plan.history.jsonl").string();
     EXPECT_TRUE(appendHistoryLine(path, "{\"a\":1}"));
     EXPECT_TRUE(appendHistoryLine(path, "{\"b\":2}"));
-    std::ifstream in(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "{\"a\":1}\n{\"b\":2}\n");
+    {
+        std::ifstream in(path, std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "{\"a\":1}\n{\"b\":2}\n");
+    }
     EXPECT_FALSE(appendHistoryLine((dir / "no-such-folder" / "x.jsonl").string(), "{}"));
     std::filesystem::remove_all(dir);
 }

@@ -119,9 +119,14 @@ TEST(PlanFile, PathsBesideThePlan) {
     EXPECT_EQ(planHistoryPath("plan", p), "plan.history.jsonl");
     p.history = "/var/lib/zave/a.jsonl";
     EXPECT_EQ(planHistoryPath("/etc/zave/school.toml", p), "/var/lib/zave/a.jsonl");
+    EXPECT_EQ(planRelativePath("school.toml", "a.ptm"), "a.ptm");
+    // A path from the root stays as written, on Windows too (no drive letter).
+    EXPECT_EQ(planRelativePath("plans/school.toml", "/srv/bells/a.ptm"), "/srv/bells/a.ptm");
 #ifndef _WIN32
     EXPECT_EQ(planRelativePath("/etc/zave/school.toml", "programs/a.ptm"), "/etc/zave/programs/a.ptm");
-    EXPECT_EQ(planRelativePath("school.toml", "a.ptm"), "a.ptm");
+#else
+    EXPECT_EQ(planRelativePath("C:\\zave\\school.toml", "programs\\a.ptm"), "C:\\zave\\programs\\a.ptm");
+    EXPECT_EQ(planRelativePath("C:\\zave\\school.toml", "D:\\a.ptm"), "D:\\a.ptm");
 #endif
 }
 
