@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "support/devsim_spawn.h"
@@ -80,7 +81,8 @@ int main(int argc, char** argv) {
     } else {
         auto port = zave::makeSystemSerialPort();
         NoBoxes boxes;
-        zave::ExchangeEngine engine(*port, boxes);
+        zave::EepromQuestionBox eeprom{boxes};
+        zave::ExchangeEngine engine(*port, eeprom);
         if (!port->open(portName)) {
             std::fprintf(stderr, "bench_exchange: cannot open %s\n", portName.c_str());
             rc = 1;

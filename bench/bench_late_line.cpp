@@ -20,6 +20,7 @@
 #include "device/program_image.h"
 #include "device/program_ops.h"
 #include "link/connection.h"
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "schedule/document.h"
@@ -103,9 +104,10 @@ double silentMonitor(bool otherFrameOwed) {
     auto port = zave::makeSystemSerialPort();
     if (!sim.ok() || !port->open("COM200")) return -1;
     TimedBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     QuietLog log;
     NoPump pump;
-    zave::ExchangeEngine engine(*port, boxes);
+    zave::ExchangeEngine engine(*port, eeprom);
     zave::DeviceLink link(*port, engine, log, boxes, pump);
     link.connectDevice("COM200");
     if (!link.isOpen()) return -1;
@@ -142,17 +144,18 @@ int main() {
         const std::string state = std::string(dir) + "/device.state";
         QuietLog log;
         TimedBoxes boxes;
+        zave::EepromQuestionBox eeprom{boxes};
         NoProgress progress;
         {
             Sim sim({"--port", "COM200", "--state", state});
             auto port = zave::makeSystemSerialPort();
-            zave::ExchangeEngine engine(*port, boxes);
+            zave::ExchangeEngine engine(*port, eeprom);
             zave::DeviceOperationContext ctx{engine, log, boxes, progress};
             if (!sim.ok() || !port->open("COM200") || !zave::writeProgram(ctx, true, doc, true)) rc = 1;
         }
         Sim sim({"--port", "COM200", "--state", state, "--delay-ms", "360"});
         auto port = zave::makeSystemSerialPort();
-        zave::ExchangeEngine engine(*port, boxes);
+        zave::ExchangeEngine engine(*port, eeprom);
         zave::DeviceOperationContext ctx{engine, log, boxes, progress};
         if (!sim.ok() || !port->open("COM200")) {
             rc = 1;

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
@@ -88,9 +89,10 @@ int main() {
             rc = 1;
         } else {
             NoBoxes boxes;
+            zave::EepromQuestionBox eeprom{boxes};
             QuietLog log;
             NoProgress progress;
-            zave::ExchangeEngine engine(*port, boxes);
+            zave::ExchangeEngine engine(*port, eeprom);
             zave::DeviceOperationContext ctx{engine, log, boxes, progress};
 
             zave::ScheduleDocument doc;

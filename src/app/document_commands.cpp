@@ -2,7 +2,6 @@
 #include <QComboBox>
 #include <QFileInfo>
 
-#include "app/busy_guard.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/text_conversion.h"
@@ -30,7 +29,7 @@ void MainWindow::openDocument() {
         return;
     std::optional<QString> path;
     {
-        BusyGuard busy(busy_);
+        const auto held = station_->hold();
         path = fileDialogs_->openFile();
     }
     if (!path) return;
@@ -46,14 +45,14 @@ void MainWindow::saveDocument() {
     for (;;) {
         std::optional<QString> chosen;
         {
-            BusyGuard busy(busy_);
+            const auto held = station_->hold();
             chosen = fileDialogs_->saveFile();
         }
         if (!chosen) return;
         const std::string path = zave::withDocumentExtension(utf8(*chosen));
         if (QFileInfo::exists(QString::fromStdString(path))) {
             const std::string question = std::string(zave::filePart(path)) + " уже существует.\nЗаменить?";
-            BusyGuard busy(busy_);
+            const auto held = station_->hold();
             if (boxes_->show("Подтвердить сохранение", question, MessageIcon::Warning, MessageButtons::YesNo) !=
                 MessageAnswer::Yes)
                 continue;

@@ -7,14 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/busy_guard.h"
 #include "app/main_window.h"
 #include "app/text_conversion.h"
 #include "device/clock.h"
 #include "device/volume.h"
 
 void MainWindow::updateLinkControls() {
-    const bool open = link_->isOpen();
+    const bool open = station_->isOpen();
     for (QWidget* w : std::initializer_list<QWidget*>{writeProgramButton_, readProgramButton_, disconnectButton_,
                                                       syncClockButton_, simulationBox_})
         w->setEnabled(open);
@@ -26,7 +25,7 @@ void MainWindow::sendSimulation() {
         if (focus == field) simulationLevel_ = zave::simulationLevelFromText(utf8(field->text()));
     const int soundOff = soundDisabledBox_->isChecked() ? 1 : 0;
     const int signal = soundTypeSelector_->currentIndex() + 1;
-    engine_->sendCommand(zave::Simulate, {simulationLevel_, soundOff, signal, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    station_->sendCommand(zave::Simulate, {simulationLevel_, soundOff, signal, 0, 0, 0, 0, 0, 0, 0, 0, 0});
 }
 
 void MainWindow::showComputerDate() { computerDateField_->setText(u8(zave::computerDateText(clock_->now()))); }
@@ -36,31 +35,26 @@ void MainWindow::showDeviceDate(const zave::ReplyData& reply) {
 }
 
 void MainWindow::connectDevice() {
-    BusyGuard busy(busy_);
-    link_->connectDevice(utf8(portSelector_->currentText()));
+    station_->connect(utf8(portSelector_->currentText()));
 }
 
-void MainWindow::closeLink() { link_->closeLink(); }
+void MainWindow::closeLink() { station_->closeLink(); }
 
 void MainWindow::writeProgram() {
-    BusyGuard busy(busy_);
-    zave::DeviceOperationContext ctx{*engine_, *log_, *boxes_, *progress_};
     doc_.currentDay = daySelector_->currentIndex() + 1;
-    zave::writeProgram(ctx, link_->isOpen(), doc_, documentIsWritable());
+    station_->writeProgram(doc_, documentIsWritable());
     show();
 }
 
 void MainWindow::readProgram() {
-    if (!link_->isOpen()) return;
-    BusyGuard busy(busy_);
-    zave::DeviceOperationContext ctx{*engine_, *log_, *boxes_, *progress_};
-    zave::readProgram(ctx, link_->isOpen(), doc_);
+    if (!station_->isOpen()) return;
+    const auto held = station_->hold();
+    station_->readProgram(doc_);
     showSoundSettings();
     refreshEditor();
     show();
 }
 
 void MainWindow::syncDeviceClock() {
-    BusyGuard busy(busy_);
-    zave::syncDeviceClock(*engine_, link_->isOpen(), *clock_, *log_);
+    station_->syncClock();
 }

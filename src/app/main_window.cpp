@@ -17,7 +17,6 @@
 #include <QTimeEdit>
 #include <QToolBar>
 
-#include "app/busy_guard.h"
 #include "app/clickable_picture.h"
 #include "app/desktop_shell.h"
 #include "app/embedded_images.h"
@@ -74,9 +73,8 @@ struct MainWindowTables {
 // ---- Building
 
 MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWindow(parent) {
-    // Start-up: the empty knownPorts list exists with discovery_; then the
-    // volume constants, the images, the document tables and replyData.
-    zave::initVolumeConstants();
+    // Start-up: the empty knownPorts list exists with the station; then the
+    // images, the document tables and replyData.
     preloadEmbeddedImages();
     zave::resetDocument(doc_);
 
@@ -91,7 +89,6 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
     catalog_ = services.catalog ? services.catalog : ownCatalog_.get();
     clock_ = services.clock ? services.clock : ownClock_.get();
     quit_ = services.quit ? services.quit : [] { QCoreApplication::exit(0); };
-    port_ = services.port ? std::move(services.port) : zave::makeSystemSerialPort();
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -107,8 +104,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
     log_ = std::make_unique<LogViewSink>(logView_, *clock_);
     pump_ = std::make_unique<QtEventPump>();
     progress_ = std::make_unique<QtProgressUi>(this);
-    engine_ = std::make_unique<zave::ExchangeEngine>(*port_, *boxes_);
-    link_ = std::make_unique<zave::DeviceLink>(*port_, *engine_, *log_, *boxes_, *pump_);
+    eeprom_ = std::make_unique<zave::EepromQuestionBox>(*boxes_);
+    station_ = std::make_unique<zave::DeviceStation>(
+        services.port ? std::move(services.port) : zave::makeSystemSerialPort(),
+        zave::StationHooks{*boxes_, *eeprom_, *log_, *pump_, *progress_, *clock_});
 
     // Timers of the window: statusTimer (id 1) and portScanTimer (id 2).
     struct TimerEntry {
@@ -147,7 +146,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
 MainWindow::~MainWindow() {
     statusTimer_.stop();
     portScanTimer_.stop();
-    if (link_) link_->shutdown();
+    if (station_) station_->shutdown();
     delete aboutWindow_.data();
     delete copyDayDialog_.data();
 }
@@ -248,14 +247,14 @@ void MainWindow::connectControls() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     // A disabled window (a dialog or an exchange is in progress) takes no close request.
-    if (!isEnabled() || busy_) return;
+    if (!isEnabled() || station_->busy()) return;
     confirmExit();
 }
 
 MessageAnswer MainWindow::ask(std::string_view title, std::string_view text, MessageIcon icon,
                              MessageButtons buttons) {
     // No tick runs while the operator answers a box of a command.
-    BusyGuard busy(busy_);
+    const auto held = station_->hold();
     return boxes_->show(title, text, icon, buttons);
 }
 
@@ -265,7 +264,7 @@ void MainWindow::confirmExit() {
         return;
     statusTimer_.stop();
     portScanTimer_.stop();
-    link_->shutdown();
+    station_->shutdown();
     hide();
     quit_();
 }
@@ -273,16 +272,15 @@ void MainWindow::confirmExit() {
 // ---- The status and port-scan ticks
 
 void MainWindow::statusTick() {
-    if (busy_) return;
-    BusyGuard busy(busy_);
+    if (station_->busy()) return;
+    const auto held = station_->hold();
     showComputerDate();
-    link_->monitorLink(utf8(portSelector_->currentText()),
+    station_->monitorLink(utf8(portSelector_->currentText()),
                        [this](const zave::ReplyData& reply) { showDeviceDate(reply); });
-    if (link_->isOpen() && simulationBox_->isChecked()) sendSimulation();
+    if (station_->isOpen() && simulationBox_->isChecked()) sendSimulation();
     updateLinkControls();
 }
 
 void MainWindow::portScanTick() {
-    if (busy_) return;
-    discovery_.discoverPorts(link_->isOpen(), *catalog_, *log_);
+    station_->scanPorts(*catalog_);
 }

@@ -9,12 +9,11 @@
 #include <memory>
 #include <string_view>
 
-#include "device/program_ops.h"
 #include "app/about_window.h"
 #include "app/copy_day_dialog.h"
-#include "link/connection.h"
+#include "device/device_station.h"
+#include "device/eeprom_question_box.h"
 #include "link/discovery.h"
-#include "link/exchange.h"
 #include "link/host.h"
 #include "link/serial_port.h"
 #include "schedule/document.h"
@@ -58,10 +57,10 @@ public:
     void runCommand(CommandId id);
 
     zave::ScheduleDocument& document() { return doc_; }
-    bool linkPortOpen() const { return link_->isOpen(); }
+    bool linkPortOpen() const { return station_->isOpen(); }
     QTimer& statusTimer() { return statusTimer_; }
     QTimer& portScanTimer() { return portScanTimer_; }
-    const zave::PortDiscovery& discovery() const { return discovery_; }
+    const std::vector<std::string>& knownPorts() const { return station_->knownPorts(); }
     AboutWindow* aboutWindow() const { return aboutWindow_; }
     CopyDayDialog* copyDayDialog() const { return copyDayDialog_; }
     bool documentIsWritable() const { return duplicateTimesClear_ + volumeRangeClear_ == 2; }
@@ -142,17 +141,12 @@ private:
 
     // Process-wide state.
     zave::ScheduleDocument doc_;
-    zave::PortDiscovery discovery_;
-    std::unique_ptr<zave::SerialPort> port_;
     std::unique_ptr<zave::LogSink> log_;
     std::unique_ptr<zave::EventPump> pump_;
     std::unique_ptr<zave::ProgressUi> progress_;
-    std::unique_ptr<zave::ExchangeEngine> engine_;
-    std::unique_ptr<zave::DeviceLink> link_;
+    std::unique_ptr<zave::EepromQuestionBox> eeprom_;
+    std::unique_ptr<zave::DeviceStation> station_;
     int32_t simulationLevel_ = 0;
-    // Set while a tick or a device operation holds the user-interface thread;
-    // a timer tick that arrives meanwhile (in a message box's loop, say) is dropped.
-    bool busy_ = false;
     int duplicateTimesClear_ = 1;
     int volumeRangeClear_ = 1;
     QPointer<AboutWindow> aboutWindow_;

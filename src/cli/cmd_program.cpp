@@ -20,8 +20,8 @@ namespace {
 int readDevice(DeviceSession& session, Console& console, ScheduleDocument& doc) {
     resetDocument(doc);
     if (!session.readProgram(doc)) return kExitDevice;
-    if (session.boxes().skippedReplies() > 0) {
-        console.warning("пропущено ответов с ошибкой EEPROM: " + std::to_string(session.boxes().skippedReplies()) +
+    if (session.eeprom().skippedReplies() > 0) {
+        console.warning("пропущено ответов с ошибкой EEPROM: " + std::to_string(session.eeprom().skippedReplies()) +
                         "; их данные заменены значением 255 и не совпадают с устройством");
         return kExitDevice;
     }
@@ -73,7 +73,7 @@ int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {
     const int exit = readDevice(session, console, doc);
     // A read with skipped EEPROM errors is still saved, as the window keeps
     // it, but does not end as a success.
-    if (exit != kExitOk && session.boxes().skippedReplies() == 0) {
+    if (exit != kExitOk && session.eeprom().skippedReplies() == 0) {
         console.warning("программа не считана, файл " + path + " не записан");
         return exit;
     }

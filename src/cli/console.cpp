@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include "device/eeprom_question_box.h"
 #include "link/datemask.h"
 
 namespace zave::cli {
@@ -7,8 +8,6 @@ namespace zave::cli {
 namespace {
 
 constexpr int kBarWidth = 40;
-
-std::string firstLine(std::string_view text) { return std::string(text.substr(0, text.find('\n'))); }
 
 }  // namespace
 
@@ -74,27 +73,30 @@ bool parseEepromPolicy(std::string_view text, EepromPolicy& policy) {
 }
 
 MessageAnswer CliBoxes::show(std::string_view title, std::string_view text, MessageIcon, MessageButtons buttons) {
-    if (buttons == MessageButtons::Ok) {
-        console_.warning(std::string(title) + " " + oneLine(text));
-        return MessageAnswer::Ok;
+    console_.warning(std::string(title) + " " + oneLine(text));
+    switch (buttons) {
+    case MessageButtons::Ok: return MessageAnswer::Ok;
+    case MessageButtons::YesNo: return MessageAnswer::No;
+    case MessageButtons::YesNoCancel: break;
     }
-    // The two questions of the engine: a command may be repeated or the link
-    // broken (Yes/No); a query may also skip the error (Yes/No/Cancel).
+    return MessageAnswer::Cancel;
+}
+
+EepromAnswer CliEepromAnswers::askEepromFault(const EepromFault& fault) {
     ++reports_;
-    const bool query = buttons == MessageButtons::YesNoCancel;
-    MessageAnswer answer = query ? MessageAnswer::Cancel : MessageAnswer::No;
+    EepromAnswer answer = EepromAnswer::GiveUp;
     std::string what = "связь разорвана";
     if (policy_ == EepromPolicy::Retry) {
-        answer = MessageAnswer::Yes;
+        answer = EepromAnswer::Retry;
         what = "повтор операции";
-    } else if (policy_ == EepromPolicy::Skip && query) {
-        answer = MessageAnswer::No;
+    } else if (policy_ == EepromPolicy::Skip && fault.query) {
+        answer = EepromAnswer::Skip;
         what = "ошибка пропущена, данные ответа заменены значением 255";
         ++skipped_;
     } else if (policy_ == EepromPolicy::Skip) {
         what = "команду записи пропустить нельзя, связь разорвана";
     }
-    console_.warning(firstLine(text) + ": " + what);
+    console_.warning(std::string(eepromFaultHeadline(fault.chip)) + ": " + what);
     return answer;
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/context.h"
 #include "device/program_ops.h"
+#include "link/eeprom_question.h"
 #include "link/host.h"
 
 namespace zave::cli {
@@ -52,16 +53,26 @@ enum class EepromPolicy { Retry, Skip, Abort };
 // "retry", "skip", "abort".
 bool parseEepromPolicy(std::string_view text, EepromPolicy& policy);
 
-// Answers the window's questions without a keyboard. A damaged EEPROM is
-// answered by the policy: Retry repeats (under the retry rule), Skip skips
-// the error of a query (its data reads as 255) and breaks the link on a
-// command, which cannot be skipped; Abort breaks the link. Every question is
-// reported as a warning with what was answered.
+// Answers the window's message boxes without a keyboard: each is reported
+// as a warning; a question gets its "no" (No, or Cancel where it has one).
 class CliBoxes final : public MessageBoxes {
 public:
-    CliBoxes(Console& console, EepromPolicy policy) : console_(console), policy_(policy) {}
+    explicit CliBoxes(Console& console) : console_(console) {}
     MessageAnswer show(std::string_view title, std::string_view text, MessageIcon icon,
                        MessageButtons buttons) override;
+
+private:
+    Console& console_;
+};
+
+// Answers the engine's EEPROM question by the policy: Retry repeats (under
+// the retry rule), Skip skips the error of a query (its data reads as 255)
+// and breaks the link on a command, which cannot be skipped; Abort breaks
+// the link. Every question is reported as a warning with what was answered.
+class CliEepromAnswers final : public EepromQuestions {
+public:
+    CliEepromAnswers(Console& console, EepromPolicy policy) : console_(console), policy_(policy) {}
+    EepromAnswer askEepromFault(const EepromFault& fault) override;
     int skippedReplies() const { return skipped_; }
     int eepromReports() const { return reports_; }
 

@@ -2,7 +2,6 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "device/clock.h"
 
 namespace zave::cli {
 
@@ -30,42 +29,34 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
 }
 
 DeviceSession::DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options)
-    : ctx_(ctx),
-      portName_(options.port),
-      port_(ctx.makePort()),
-      boxes_(console, options.policy),
+    : portName_(options.port),
+      boxes_(console),
+      eeprom_(console, options.policy),
       log_(console, ctx.clock),
-      engine_(*port_, boxes_),
-      link_(*port_, engine_, log_, boxes_, pump_),
-      progress_(console, log_, ctx) {}
-
-DeviceSession::~DeviceSession() { link_.shutdown(); }
+      progress_(console, log_, ctx),
+      station_(ctx.makePort(), {boxes_, eeprom_, log_, pump_, progress_, ctx.clock}) {}
 
 ConnectOutcome DeviceSession::connect() {
-    const ConnectOutcome outcome = link_.connectDevice(portName_);
+    const ConnectOutcome outcome = station_.connect(portName_);
     log_.flush();
     return outcome;
 }
 
-DeviceOperationContext DeviceSession::operationContext() { return {engine_, log_, boxes_, progress_}; }
-
 bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
-    DeviceOperationContext ctx = operationContext();
     // Every day was checked before the port was opened.
-    const bool ok = zave::writeProgram(ctx, link_.isOpen(), doc, true);
+    const bool ok = station_.writeProgram(doc, true);
     log_.flush();
     return ok;
 }
 
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
-    DeviceOperationContext ctx = operationContext();
-    const bool ok = zave::readProgram(ctx, link_.isOpen(), doc);
+    const bool ok = station_.readProgram(doc);
     log_.flush();
     return ok;
 }
 
 bool DeviceSession::syncClock() {
-    const bool ok = syncDeviceClock(engine_, link_.isOpen(), ctx_.clock, log_);
+    const bool ok = station_.syncClock();
     log_.flush();
     return ok;
 }

@@ -1,5 +1,6 @@
-// One conversation with the device for a zavectl command: the port, the
-// exchange engine and the greeting of the window's "Установить связь".
+// One conversation with the device for a zavectl command: the console's
+// hooks lent to the device station, and the greeting of the window's
+// "Установить связь".
 #pragma once
 
 #include <memory>
@@ -9,9 +10,7 @@
 #include "cli/args.h"
 #include "cli/console.h"
 #include "cli/context.h"
-#include "device/program_ops.h"
-#include "link/connection.h"
-#include "link/exchange.h"
+#include "device/device_station.h"
 
 namespace zave::cli {
 
@@ -29,21 +28,19 @@ std::optional<DeviceOptions> deviceOptions(const ParsedArgs& args, Console& cons
 class DeviceSession {
 public:
     DeviceSession(CliContext& ctx, Console& console, const DeviceOptions& options);
-    // The port is closed without a log line, as at the window's end.
-    ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     // Opens the port and greets the device; the log lines are printed.
     ConnectOutcome connect();
-    const ReplyData& replyData() const { return engine_.replyData(); }
+    const ReplyData& replyData() const { return station_.replyData(); }
 
     bool writeProgram(const ScheduleDocument& doc);
     // Reads into doc (which the caller starts from a reset document).
     bool readProgram(ScheduleDocument& doc);
     bool syncClock();
 
-    CliBoxes& boxes() { return boxes_; }
+    CliEepromAnswers& eeprom() { return eeprom_; }
     CliLog& log() { return log_; }
 
 private:
@@ -51,17 +48,15 @@ private:
     public:
         void dropPendingEvents(int) override {}
     };
-    DeviceOperationContext operationContext();
 
-    CliContext& ctx_;
     std::string portName_;
-    std::unique_ptr<SerialPort> port_;
     CliBoxes boxes_;
+    CliEepromAnswers eeprom_;
     CliLog log_;
     NoEvents pump_;
-    ExchangeEngine engine_;
-    DeviceLink link_;
     CliProgress progress_;
+    // Last: its end closes the port without a log line, as at the window's end.
+    DeviceStation station_;
 };
 
 // Connects; on a refusal also says which device type answered. kExitOk

@@ -3,7 +3,6 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/help.h"
-#include "device/volume.h"
 
 namespace zave::cli {
 
@@ -52,7 +51,6 @@ bool expectOperands(const ParsedArgs& args, size_t min, size_t max, Console& con
 
 int runZavectl(const std::vector<std::string>& args, CliContext& ctx) {
     Console console(ctx);
-    initVolumeConstants();
     if (args.empty()) return usageError(console, {}, "не указана команда");
     const std::string& name = args.front();
     if (name == "--help" || name == "-h" || name == "help") {

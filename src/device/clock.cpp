@@ -43,13 +43,12 @@ namespace {
 // The clock record of a status reply when every field is in range (the
 // year byte is not looked at); dayOfWeek holds the device's weekday 1..7.
 std::optional<LocalTime> clockRecordInRange(const ReplyData& reply) {
-    const int32_t second = reply[2], minute = reply[3], hour = reply[4], weekday = reply[5];
-    const int32_t day = reply[6], month = reply[7];
+    const auto [deviceType, second, minute, hour, weekday, day, month, year] = statusReply(reply);
     if (second < 0 || second > 59 || minute < 0 || minute > 59 || hour < 0 || hour > 23 || weekday < 1 ||
         weekday > 7 || day < 1 || day > 31 || month < 1 || month > 12)
         return std::nullopt;
     LocalTime t;
-    t.year = 2000 + static_cast<int64_t>(reply[8]);
+    t.year = 2000 + static_cast<int64_t>(year);
     t.month = month;
     t.day = day;
     t.hour = hour;

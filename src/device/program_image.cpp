@@ -10,12 +10,6 @@ namespace zave {
 
 namespace {
 
-// Table blocks: entries 1..10, 11..20, ..., 71..80 and the short last block 81..84.
-constexpr int kBlockCount = 9;
-
-int blockFirst(int block) { return block * 10 + 1; }
-int blockLast(int block) { return block == kBlockCount - 1 ? kImageEntries : blockFirst(block) + 9; }
-
 int32_t saturatingAdd(int32_t a, int32_t b) {
     const int64_t sum = static_cast<int64_t>(a) + b;
     if (sum > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
@@ -23,10 +17,9 @@ int32_t saturatingAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(sum);
 }
 
-void appendTableFrames(std::vector<ProgramFrame>& frames, int code, const std::array<int32_t, 91>& table) {
-    for (int block = 0; block < kBlockCount; ++block) {
-        const int first = blockFirst(block);
-        const int last = blockLast(block);
+void appendTableFrames(std::vector<ProgramFrame>& frames, int code, const ImageTable& table) {
+    for (int block = 0; block < kTableBlockCount; ++block) {
+        const auto [first, last] = tableBlock(block);
         ProgramFrame frame{code, {}};
         frame.params[0] = first;
         frame.params[1] = last;
@@ -60,7 +53,7 @@ ProgramImage buildProgramImage(const ScheduleDocument& doc) {
 
 std::vector<ProgramFrame> programWriteFrames(const ProgramImage& image) {
     std::vector<ProgramFrame> frames;
-    frames.reserve(3 * kBlockCount + 1);
+    frames.reserve(3 * kTableBlockCount + 1);
     appendTableFrames(frames, WriteHourBlock, image.hourTable);
     appendTableFrames(frames, WriteMinuteBlock, image.minuteTable);
     appendTableFrames(frames, WriteVolumeBlock, image.volumeTable);
@@ -90,10 +83,11 @@ void decodeSchedule(const ProgramImage& image, ScheduleDocument& doc) {
 }
 
 void decodeSettings(const ReplyData& reply, ScheduleDocument& doc) {
-    doc.soundDisabled = reply[1];
-    doc.pulseSwitchTime = std::to_string(reply[2]);
+    const SettingsReply settings = settingsReply(reply);
+    doc.soundDisabled = settings.soundDisabled;
+    doc.pulseSwitchTime = std::to_string(settings.pulseSwitchTime);
     // A position outside the list leaves the selector without an item.
-    doc.soundType = reply[3] >= 1 && reply[3] <= 3 ? reply[3] : 0;
+    doc.soundType = settings.soundType >= 1 && settings.soundType <= 3 ? settings.soundType : 0;
 }
 
 ScheduleDocument deviceReadBack(const ScheduleDocument& doc) {

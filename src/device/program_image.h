@@ -12,14 +12,33 @@ namespace zave {
 
 inline constexpr int kImageEntries = 84;
 
+// The tables travel in blocks of ten entries (1..10, 11..20, ..., 71..80)
+// and the short last block 81..84, one frame or query each.
+inline constexpr int kTableBlockEntries = 10;
+inline constexpr int kTableBlockCount = (kImageEntries + kTableBlockEntries - 1) / kTableBlockEntries;  // 9
+// A read's last block still brings ten bytes, so a table buffer reaches
+// entry 90 (index 0 unused).
+inline constexpr int kTableBufferSize = kTableBlockCount * kTableBlockEntries + 1;  // 91
+using ImageTable = std::array<int32_t, kTableBufferSize>;
+
+struct TableBlock {
+    int first;  // entry index
+    int last;
+};
+// Block 0 .. kTableBlockCount - 1.
+constexpr TableBlock tableBlock(int block) {
+    const int first = block * kTableBlockEntries + 1;
+    return {first, block == kTableBlockCount - 1 ? kImageEntries : first + kTableBlockEntries - 1};
+}
+
 // k = (day - 1) * 12 + slot, 1..84.
 constexpr int imageIndex(int day, int slot) { return (day - 1) * kSlotCount + slot; }
 
 struct ProgramImage {
     // Index 1..84 (0 unused); receive buffers of a read reach 90.
-    std::array<int32_t, 91> hourTable{};
-    std::array<int32_t, 91> minuteTable{};
-    std::array<int32_t, 91> volumeTable{};
+    ImageTable hourTable{};
+    ImageTable minuteTable{};
+    ImageTable volumeTable{};
     std::array<int32_t, 3> settingsBlock{};  // sound-off flag, pulse switch time, signal number
 };
 

@@ -1,6 +1,8 @@
 #include "device/program_ops.h"
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "device/program_image.h"
 
@@ -21,23 +23,13 @@ struct ReadBlock {
 struct StepRunner {
     DeviceOperationContext& ctx;
     int step = 0;
-    int attempts = 0;
 
-    // One frame or query: the Stop check before every call, repeats while
-    // the device gives no usable answer, at most kMaxExchangeAttempts calls.
-    // True when the device accepted it; the progress bar then moves on.
-    template <typename Exchange>
-    bool run(Exchange&& exchange) {
-        for (;;) {
-            if (ctx.progress.stopRequested()) return false;
-            const ExchangeResult r = exchange();
-            ++attempts;
-            if ((r == ExchangeResult::NoReply || r == ExchangeResult::BadReply) && attempts < kMaxExchangeAttempts)
-                continue;
-            if (r != ExchangeResult::Ok) return false;
-            break;
-        }
-        attempts = 0;
+    // One frame or query under the retry rule, with the Stop check before
+    // every call. True when the device accepted it; the progress bar then moves on.
+    bool run(const std::function<ExchangeResult()>& exchange) {
+        const std::optional<ExchangeResult> r =
+            exchangeAttempts(exchange, [this] { return ctx.progress.stopRequested(); });
+        if (r != ExchangeResult::Ok) return false;
         ++step;
         if (step > 99) step = 0;
         ctx.progress.setProgress(programProgressValue(step));
@@ -48,8 +40,8 @@ struct StepRunner {
 std::vector<ReadBlock> tableReadBlocks() {
     std::vector<ReadBlock> blocks;
     for (int code : {ReadHourBlock, ReadMinuteBlock, ReadVolumeBlock})
-        for (int first = 1; first <= kImageEntries; first += 10)
-            blocks.push_back({code, first, first == 81 ? kImageEntries : first + 9});
+        for (int block = 0; block < kTableBlockCount; ++block)
+            blocks.push_back({code, tableBlock(block).first, tableBlock(block).last});
     return blocks;
 }
 
@@ -104,11 +96,12 @@ bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& d
             succeeded = false;
             break;
         }
-        std::array<int32_t, 91>& buffer = block.code == ReadHourBlock     ? received.hourTable
+        ImageTable& buffer = block.code == ReadHourBlock     ? received.hourTable
                                           : block.code == ReadMinuteBlock ? received.minuteTable
                                                                           : received.volumeTable;
         const ReplyData& data = ctx.engine.replyData();
-        for (int i = 1; i <= 10; ++i) buffer[static_cast<size_t>(block.first + i - 1)] = data[static_cast<size_t>(i)];
+        for (int i = 1; i <= kTableBlockEntries; ++i)
+            buffer[static_cast<size_t>(block.first + i - 1)] = data[static_cast<size_t>(i)];
     }
 
     if (succeeded) {

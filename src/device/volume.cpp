@@ -10,16 +10,6 @@
 
 namespace zave {
 
-// Given their values statically as well, so that anything running before
-// start-up (and every test) sees the same constants.
-float volumeGain = 0.4f;
-float volumeOffset = 60.0f;
-
-void initVolumeConstants() {
-    volumeGain = 0.4f;
-    volumeOffset = 60.0f;
-}
-
 namespace {
 
 // The factor between percent and level, stored in single precision as the
@@ -51,7 +41,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 int32_t volumeToLevel(int32_t volume) {
     if (volume == 0) return 0;
     const double level =
-        (static_cast<double>(volume) * static_cast<double>(volumeGain) + static_cast<double>(volumeOffset) + 0.0) *
+        (static_cast<double>(volume) * static_cast<double>(kVolumeGain) + static_cast<double>(kVolumeOffset) + 0.0) *
         static_cast<double>(kLevelFactor);
     return saturateToInt32(roundHalfEven(level));
 }
@@ -59,8 +49,8 @@ int32_t volumeToLevel(int32_t volume) {
 int32_t levelToVolume(int32_t level) {
     if (level == 0) return 0;
     const double q = ((static_cast<double>(level) / static_cast<double>(kLevelFactor)) -
-                      static_cast<double>(volumeOffset) + 0.0) /
-                     static_cast<double>(volumeGain);
+                      static_cast<double>(kVolumeOffset) + 0.0) /
+                     static_cast<double>(kVolumeGain);
     const float stored = static_cast<float>(q);  // |q| stays far inside the float range
     return saturateToInt32(roundHalfEven(static_cast<double>(stored)));
 }
@@ -144,7 +134,7 @@ int32_t simulationLevelFromText(std::string_view text) {
     const float v = leadingDecimal(text);
     double level = 0.0;
     if (!(v == 0.0f || std::isnan(v))) {
-        level = (static_cast<double>(v) * static_cast<double>(volumeGain) + static_cast<double>(volumeOffset)) *
+        level = (static_cast<double>(v) * static_cast<double>(kVolumeGain) + static_cast<double>(kVolumeOffset)) *
                 static_cast<double>(kLevelFactor);
         if (std::isfinite(level)) level = roundHalfEven(level);
     }

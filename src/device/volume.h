@@ -6,10 +6,9 @@
 
 namespace zave {
 
-// Set once at start-up (single precision, as the device's firmware expects).
-extern float volumeGain;    // 0.4
-extern float volumeOffset;  // 60.0
-void initVolumeConstants();
+// The conversion's constants, in single precision as the device's firmware expects.
+inline constexpr float kVolumeGain = 0.4f;
+inline constexpr float kVolumeOffset = 60.0f;
 
 // 0 % -> 0; otherwise (v * gain + offset) * 2.55 in double, ties to even.
 int32_t volumeToLevel(int32_t volume);

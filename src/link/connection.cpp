@@ -71,7 +71,7 @@ ConnectOutcome DeviceLink::connectDevice(const std::string& portName) {
         port_.close();
         return ConnectOutcome::NoAnswer;
     }
-    if (engine_.replyData()[1] == kSupportedDeviceType) {
+    if (statusReply(engine_.replyData()).deviceType == kSupportedDeviceType) {
         log_.logLine("Устройство готово", LogMode::Plain);
         established_ = true;
         return ConnectOutcome::Ready;

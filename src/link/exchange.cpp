@@ -32,21 +32,9 @@ constexpr auto kQuietLimit = kLongestDeviceDelay + 400ms;
 // A bound against a line that never stops talking.
 constexpr size_t kMaxInputAtOnce = 64 * 1024;
 
-constexpr std::string_view kDialogTitle = "Внимание!";
-constexpr std::string_view kCommandOsText =
-    "Повреждена EEPROM микроконтроллера\nДля повтора операции нажмите “ДА”\nДля разрыва связи нажмите “НЕТ”\n";
-constexpr std::string_view kCommandOlText =
-    "Повреждена EEPROM внешняя\nДля повтора операции нажмите “ДА”\nДля разрыва связи нажмите “НЕТ”\n";
-constexpr std::string_view kQueryOsText =
-    "Повреждена EEPROM микроконтроллера\nПовтор операции, нажмите “ДА”\nПропустить ошибку, нажмите “НЕТ”\n"
-    "Разрыв связи, нажмите “ОТМЕНА”\n";
-constexpr std::string_view kQueryOlText =
-    "Повреждена EEPROM внешняя\nПовтор операции, нажмите “ДА”\nПропустить ошибку, нажмите “НЕТ”\n"
-    "Разрыв связи, нажмите “ОТМЕНА”\n";
-
 }  // namespace
 
-ExchangeEngine::ExchangeEngine(SerialPort& port, MessageBoxes& boxes) : port_(port), boxes_(boxes) {}
+ExchangeEngine::ExchangeEngine(SerialPort& port, EepromQuestions& eeprom) : port_(port), eeprom_(eeprom) {}
 
 ExchangeEngine::~ExchangeEngine() {
     // A worker left behind makes no port call once abandoned, but may still
@@ -265,26 +253,31 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
 
 ExchangeResult ExchangeEngine::answerEepromDialogs(const TokenCounts& tokens, bool isQuery,
                                                    ExchangeResult result) {
-    auto ask = [&](std::string_view text) {
-        const MessageAnswer answer = boxes_.show(kDialogTitle, text, MessageIcon::Error,
-                                                 isQuery ? MessageButtons::YesNoCancel : MessageButtons::YesNo);
-        if (answer == MessageAnswer::Yes) return ExchangeResult::BadReply;
-        // Only a query may skip the error; any other way out of the box breaks the link.
-        if (isQuery && answer == MessageAnswer::No) return ExchangeResult::SkipError;
+    auto ask = [&](EepromChip chip) {
+        const EepromAnswer answer = eeprom_.askEepromFault({chip, isQuery});
+        if (answer == EepromAnswer::Retry) return ExchangeResult::BadReply;
+        // Only a query may skip the error; any other answer breaks the link.
+        if (isQuery && answer == EepromAnswer::Skip) return ExchangeResult::SkipError;
         return ExchangeResult::Disconnect;
     };
-    if (tokens.os > 0) result = ask(isQuery ? kQueryOsText : kCommandOsText);
-    if (tokens.ol > 0) result = ask(isQuery ? kQueryOlText : kCommandOlText);
+    if (tokens.os > 0) result = ask(EepromChip::Microcontroller);
+    if (tokens.ol > 0) result = ask(EepromChip::External);
     return result;
 }
 
-ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange) {
+std::optional<ExchangeResult> exchangeAttempts(const std::function<ExchangeResult()>& exchange,
+                                               const std::function<bool()>& stopRequested) {
     ExchangeResult result = ExchangeResult::NoReply;
     for (int call = 0; call < kMaxExchangeAttempts; ++call) {
+        if (stopRequested && stopRequested()) return std::nullopt;
         result = exchange();
         if (result != ExchangeResult::NoReply && result != ExchangeResult::BadReply) break;
     }
     return result;
+}
+
+ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange) {
+    return *exchangeAttempts(exchange, nullptr);
 }
 
 }  // namespace zave

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "link/eeprom_question.h"
 #include "link/frame.h"
 #include "link/host.h"
 #include "link/reply_ledger.h"
@@ -22,7 +24,7 @@ inline constexpr int kMaxExchangeAttempts = 8;
 
 class ExchangeEngine {
 public:
-    ExchangeEngine(SerialPort& port, MessageBoxes& boxes);
+    ExchangeEngine(SerialPort& port, EepromQuestions& eeprom);
     ~ExchangeEngine();
     ExchangeEngine(const ExchangeEngine&) = delete;
     ExchangeEngine& operator=(const ExchangeEngine&) = delete;
@@ -57,7 +59,7 @@ private:
     std::chrono::steady_clock::time_point answerDeadline(std::chrono::steady_clock::time_point start) const;
 
     SerialPort& port_;
-    MessageBoxes& boxes_;
+    EepromQuestions& eeprom_;
     ReplyData replyData_{};
     std::string replyText_;
     ReplyLedger ledger_;
@@ -70,6 +72,10 @@ private:
 
 // The retry rule: calls `exchange` again while it gives NoReply or BadReply,
 // at most kMaxExchangeAttempts calls in all; returns the last result.
+// `stopRequested`, when given, is asked before every call: a yes ends the
+// repeats at once with nothing.
+std::optional<ExchangeResult> exchangeAttempts(const std::function<ExchangeResult()>& exchange,
+                                               const std::function<bool()>& stopRequested);
 ExchangeResult exchangeAttempts(const std::function<ExchangeResult()>& exchange);
 
 }  // namespace zave

@@ -36,11 +36,13 @@ std::string renderByte(int64_t value) {
     return hex;
 }
 
-std::string frameChecksum(std::string_view text) {
+unsigned checksumByte(std::string_view text) {
     unsigned sum = 0;
     for (unsigned char c : text) sum = (sum + c) & 0xFF;
-    return renderByte(sum);
+    return sum;
 }
+
+std::string frameChecksum(std::string_view text) { return renderByte(checksumByte(text)); }
 
 std::string commandFrame(int64_t code, const CommandParams& params) {
     std::string frame = renderByte(code);
@@ -82,10 +84,8 @@ std::optional<std::array<int32_t, 10>> decodeQueryReply(std::string_view reply) 
     for (char c : digits)
         if (hexValue(c) < 0) return std::nullopt;
 
-    unsigned sum = 0;
-    for (size_t i = 0; i < 20; ++i) sum = (sum + static_cast<unsigned char>(digits[i])) & 0xFF;
     const unsigned expected = unsigned(hexValue(digits[20]) * 16 + hexValue(digits[21]));
-    if (sum != expected) return std::nullopt;
+    if (checksumByte(std::string_view(digits).substr(0, 20)) != expected) return std::nullopt;
 
     std::array<int32_t, 10> data{};
     for (size_t i = 0; i < 10; ++i) data[i] = hexValue(digits[2 * i]) * 16 + hexValue(digits[2 * i + 1]);

@@ -13,6 +13,24 @@ using CommandParams = std::array<int64_t, 12>;
 // replyData: index 0 unused, 1..10 the data bytes of the last accepted reply.
 using ReplyData = std::array<int32_t, 11>;
 
+// The data of a status reply by name.
+struct StatusReply {
+    int32_t deviceType;
+    int32_t second, minute, hour;
+    int32_t weekday;  // 1 = Monday .. 7
+    int32_t day, month;
+    int32_t yearInCentury;  // the year less 2000
+};
+constexpr StatusReply statusReply(const ReplyData& d) { return {d[1], d[2], d[3], d[4], d[5], d[6], d[7], d[8]}; }
+
+// The data of the settings reply (query ReadSettings) by name.
+struct SettingsReply {
+    int32_t soundDisabled;
+    int32_t pulseSwitchTime;
+    int32_t soundType;
+};
+constexpr SettingsReply settingsReply(const ReplyData& d) { return {d[1], d[2], d[3]}; }
+
 enum CommandCode : int {
     SetClock = 0x01,
     WriteHourBlock = 0x04,
@@ -30,7 +48,9 @@ enum CommandCode : int {
 // Hexadecimal of the value as a 64-bit two's-complement quantity, padded to
 // two characters or cut to its first two: 300 -> "12", -1 -> "FF".
 std::string renderByte(int64_t value);
-// Sum of the character codes modulo 256, rendered as above.
+// The checksum of frames and replies: the sum of the character codes modulo 256.
+unsigned checksumByte(std::string_view text);
+// The checksum rendered as above.
 std::string frameChecksum(std::string_view text);
 // 29 characters: code, p1..p12, checksum, CR.
 std::string commandFrame(int64_t code, const CommandParams& params);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "device/eeprom_question_box.h"
 #include "cli/exit_codes.h"
 #include "cli_run.h"
 #include "link/exchange.h"
@@ -78,8 +79,9 @@ TEST_F(CliProgram, VerifyListsExactlyWhatChangedBehindItsBack) {
     {
         auto port = makeSystemSerialPort();
         testing::FakeMessageBoxes boxes;
+        zave::EepromQuestionBox eeprom{boxes};
         ASSERT_TRUE(port->open("COM200"));
-        ExchangeEngine engine(*port, boxes);
+        ExchangeEngine engine(*port, eeprom);
         const ProgramImage image = buildProgramImage(school());
         CommandParams p{11, 20};
         for (int k = 11; k <= 20; ++k) p[static_cast<size_t>(k - 9)] = image.minuteTable[static_cast<size_t>(k)];

@@ -1,4 +1,5 @@
 // Program write and read against the simulator through the real serial layer.
+#include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 
 #include <gtest/gtest.h>
@@ -85,9 +86,10 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     FakeLog log_;
     FakeProgress progress_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceOperationContext ctx_{engine_, log_, boxes_, progress_};
 };
 

@@ -9,7 +9,6 @@ namespace zave {
 namespace {
 
 TEST(DeviceReadBack, ValuesTheEditorMakesComeBackUnchanged) {
-    initVolumeConstants();
     ScheduleDocument doc;
     int n = 0;
     for (int d = 1; d <= kDayCount; ++d)
@@ -22,7 +21,6 @@ TEST(DeviceReadBack, ValuesTheEditorMakesComeBackUnchanged) {
 }
 
 TEST(DeviceReadBack, WhatTheDeviceCannotHold) {
-    initVolumeConstants();
     struct Row {
         const char* what;
         TimeSlot written;

@@ -27,16 +27,6 @@ int32_t expectedVolume(int32_t level) {
     return level - 155;
 }
 
-TEST(VolumeTest, ConstantsHaveTheirValuesBeforeStartUp) {
-    EXPECT_EQ(volumeGain, 0.4f);
-    EXPECT_EQ(volumeOffset, 60.0f);
-    volumeGain = 1.0f;
-    volumeOffset = 0.0f;
-    initVolumeConstants();
-    EXPECT_EQ(volumeGain, 0.4f);
-    EXPECT_EQ(volumeOffset, 60.0f);
-}
-
 TEST(VolumeTest, EveryPercentGivesItsLevel) {
     for (int32_t v = 0; v <= 100; ++v) EXPECT_EQ(volumeToLevel(v), expectedLevel(v)) << v << " %";
 }

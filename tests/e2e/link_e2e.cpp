@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "device/eeprom_question_box.h"
 #include "device/clock.h"
 #include "device/fake_progress.h"
 #include "device/program_image.h"
@@ -93,10 +94,11 @@ public:
     const std::string portName;
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     ConsoleLog log;
     FakeEventPump pump;
     FakeProgress progress;
-    ExchangeEngine engine{*port, boxes};
+    ExchangeEngine engine{*port, eeprom};
     DeviceLink link{*port, engine, log, boxes, pump};
     DeviceOperationContext ctx{engine, log, boxes, progress};
     SystemClock clock;

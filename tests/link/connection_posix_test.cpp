@@ -1,5 +1,6 @@
 // Connect, disconnect and the link monitor against the simulator through
 // the real serial layer.
+#include "device/eeprom_question_box.h"
 #include "link/connection.h"
 
 #include <gtest/gtest.h>
@@ -49,9 +50,10 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     FakeLog log_;
     FakeEventPump pump_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceLink link_{*port_, engine_, log_, boxes_, pump_};
 };
 
@@ -390,9 +392,10 @@ TEST(ConnectionOpenFailureTest, OnlyMissingRightsGetAHint) {
         port.failure = c.failure;
         port.detail = c.detail;
         FakeMessageBoxes boxes;
+        zave::EepromQuestionBox eeprom{boxes};
         FakeLog log;
         FakeEventPump pump;
-        ExchangeEngine engine(port, boxes);
+        ExchangeEngine engine(port, eeprom);
         DeviceLink link(port, engine, log, boxes, pump);
         link.connectDevice("COM33");
         EXPECT_EQ(log.lines, c.lines);

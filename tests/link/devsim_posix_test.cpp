@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 #include "link/frame.h"
 #include "link/serial_port.h"
@@ -45,11 +46,12 @@ bool exists(const std::string& path) {
 }
 
 struct Link {
-    explicit Link(std::vector<std::string> args) : sim(std::move(args)), engine(*port, boxes) {}
+    explicit Link(std::vector<std::string> args) : sim(std::move(args)), engine(*port, eeprom) {}
     bool open() { return sim.running() && port->open(sim.portName()); }
     DevSim sim;
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     ExchangeEngine engine;
 };
 
@@ -333,7 +335,8 @@ TEST(DevSim, EndsCleanlyOnSigtermAndReplacesStaleLinks) {
     EXPECT_EQ(std::string(target), sim.slavePath());
     auto port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(*port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(*port, eeprom);
     ASSERT_TRUE(port->open(sim.portName()));
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
 }

@@ -1,4 +1,5 @@
 // The exchange engine against the simulator through the real serial layer.
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +19,13 @@ using testing::FakeMessageBoxes;
 const CommandParams kSettings{0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 struct SimLink {
-    explicit SimLink(std::vector<std::string> args) : sim(std::move(args)), engine(*port, boxes) {}
+    explicit SimLink(std::vector<std::string> args) : sim(std::move(args)), engine(*port, eeprom) {}
     bool open() { return sim.running() && port->open(sim.portName()); }
 
     DevSim sim;
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
     FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     ExchangeEngine engine;
 };
 

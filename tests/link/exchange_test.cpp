@@ -1,6 +1,7 @@
 // The exchange engine against a scripted port: what a real line cannot
 // provoke, on every system. The same engine against the simulator through
 // the real serial layer is in exchange_device_posix_test.cpp.
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,8 @@ TEST(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
         SCOPED_TRACE(::testing::PrintToString(std::string(c.reply)));
         ScriptedPort port;
         FakeMessageBoxes boxes;
-        ExchangeEngine engine(port, boxes);
+        zave::EepromQuestionBox eeprom{boxes};
+        ExchangeEngine engine(port, eeprom);
         port.setReply(c.reply);
         EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), c.command);
         EXPECT_EQ(engine.lastReplyText(), c.reply);
@@ -227,7 +229,8 @@ TEST(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
 TEST(ExchangeReplies, StaleInputIsDroppedBeforeTheFrame) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.pushInput("on#\r");  // left over from an earlier answer
     port.setReply(kStatusReply);
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
@@ -238,7 +241,8 @@ TEST(ExchangeReplies, ClosedPortGivesDisconnectAndWritesNothing) {
     ScriptedPort port;
     port.close();
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.setReply(kStatusReply);
     EXPECT_EQ(engine.sendCommand(SetClock, kZeros), ExchangeResult::Disconnect);
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Disconnect);
@@ -253,7 +257,8 @@ TEST(ExchangeWorkers, ReceiverSleepsInThePortWhileNothingComes) {
     // thousands of times.
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
     EXPECT_GE(port.waits(), 1);
     EXPECT_LE(port.waits(), 20);
@@ -262,7 +267,8 @@ TEST(ExchangeWorkers, ReceiverSleepsInThePortWhileNothingComes) {
 TEST(ExchangeWorkers, ReceiverEndsWhenTheDeviceVanishes) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.vanishOnWait();
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::BadReply);
     EXPECT_EQ(port.waits(), 1);  // no polling of a port that is gone
@@ -273,7 +279,8 @@ TEST(ExchangeWorkers, ReceiverEndsWhenTheDeviceVanishes) {
 TEST(ExchangeWorkers, StuckSenderGivesNoReplyAndStaysAwayFromLaterExchanges) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.setReply(kStatusReply);
     ASSERT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
 
@@ -311,7 +318,8 @@ TEST(ExchangeWorkers, StuckSenderGivesNoReplyAndStaysAwayFromLaterExchanges) {
 TEST(ExchangeWorkers, ReceiverThatIgnoresTheStopIsLeftBehindHarmlessly) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
-    ExchangeEngine engine(port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
     port.holdWaits(true);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
     const int staleReceiver = port.threadOf("waitForInput");

@@ -12,6 +12,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "device/eeprom_question_box.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "support/fakes.h"
@@ -450,7 +451,8 @@ TEST_F(SerialPortTest, AnExchangeWorkerLeftBehindNeverWritesIntoAFileThatTookIts
     ASSERT_GE(portFd, 0);
     fillOutputQueue(pty.heldSlave());
     testing::FakeMessageBoxes boxes;
-    auto engine = std::make_unique<ExchangeEngine>(*port, boxes);
+    zave::EepromQuestionBox eeprom{boxes};
+    auto engine = std::make_unique<ExchangeEngine>(*port, eeprom);
     // The sender cannot write and stays in the port past every limit of the
     // exchange, which gives it up.
     EXPECT_EQ(engine->sendCommand(WriteSettings, {0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}), ExchangeResult::NoReply);

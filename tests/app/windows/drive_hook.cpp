@@ -116,7 +116,7 @@ private:
         const std::string tail = "  " + port_.toStdString();
         const bool listed = QTest::qWaitFor(
             [&] {
-                const auto& known = w_->discovery().knownPorts();
+                const auto& known = w_->knownPorts();
                 return std::any_of(known.begin(), known.end(), [&](const std::string& e) {
                     return e.size() > tail.size() && e.compare(e.size() - tail.size(), tail.size(), tail) == 0;
                 });

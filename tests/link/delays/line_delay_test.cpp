@@ -9,6 +9,7 @@
 // side: they mostly wait for the line.
 #include <gtest/gtest.h>
 
+#include "device/eeprom_question_box.h"
 #include "device/clock.h"
 #include "device/fake_progress.h"
 #include "device/program_image.h"
@@ -124,10 +125,11 @@ protected:
     std::unique_ptr<DevSim> sim_;
     std::unique_ptr<SerialPort> port_ = makeSystemSerialPort();
     testing::FakeMessageBoxes boxes_;
+    zave::EepromQuestionBox eeprom_{boxes_};
     testing::FakeLog log_;
     testing::FakeEventPump pump_;
     testing::FakeProgress progress_;
-    ExchangeEngine engine_{*port_, boxes_};
+    ExchangeEngine engine_{*port_, eeprom_};
     DeviceLink link_{*port_, engine_, log_, boxes_, pump_};
     DeviceOperationContext ctx_{engine_, log_, boxes_, progress_};
 };
@@ -244,10 +246,11 @@ TEST(LineDelayMonitor, WriteAfterALateStatusReplyWaitsForWhatIsOwed) {
     ASSERT_TRUE(sim.restart({"--state", state, "--delay-ms", "360", "--delay-frames", "2"})) << sim.error();
     auto port = makeSystemSerialPort();
     testing::FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
     testing::FakeLog log;
     testing::FakeEventPump pump;
     testing::FakeProgress progress;
-    ExchangeEngine engine(*port, boxes);
+    ExchangeEngine engine(*port, eeprom);
     DeviceLink link(*port, engine, log, boxes, pump);
     DeviceOperationContext ctx{engine, log, boxes, progress};
     ASSERT_TRUE(port->open(sim.portName()));
