@@ -122,7 +122,7 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
 
     ScheduleDocument held;
     resetDocument(held);
-    if (!session.readProgram(held) || session.boxes().skippedReplies() > 0)
+    if (!session.readProgram(held) || session.eeprom().skippedReplies() > 0)
         return failed(kExitDevice, "программа устройства не считана");
     const ScheduleDocument expected = deviceReadBack(week.doc);
     const std::vector<DocumentDifference> differences = compareDocuments(held, expected);
@@ -152,7 +152,7 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
         verify.event = HistoryEvent::Verify;
         ScheduleDocument back;
         resetDocument(back);
-        const bool read = session.readProgram(back) && session.boxes().skippedReplies() == 0;
+        const bool read = session.readProgram(back) && session.eeprom().skippedReplies() == 0;
         const std::vector<DocumentDifference> left = read ? compareDocuments(expected, back) : differences;
         verify.ok = read && left.empty();
         if (!read) verify.detail = "программа не считана";
