@@ -230,6 +230,12 @@ int runApply(const ParsedArgs& args, CliContext& ctx, Console& console) {
     ApplyRun run{*plan, planHistoryPath(path, *plan), *date, args.has("--dry-run"), ctx, console,
                  loadPortAliases(ctx.portSettings)};
     if (!run.aliases.error.empty()) console.warning(run.aliases.error);
+    // Every change must be recorded: a history that cannot be added to
+    // stops apply before any device is touched.
+    if (!run.dryRun && !historyAppendable(run.historyPath)) {
+        console.warning(run.historyPath + ": историю не удалось дополнить; устройства не затронуты");
+        return kExitUsage;
+    }
     const bool json = args.has("--json");
     int exit = kExitOk;
     Json devices = Json::array();

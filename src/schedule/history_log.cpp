@@ -116,6 +116,14 @@ bool appendHistoryLine(const std::string& path, const std::string& line) {
     return static_cast<bool>(out);
 }
 
+bool historyAppendable(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p = pathFromUtf8(path);
+    if (p.has_parent_path() && !std::filesystem::is_directory(p.parent_path(), ec)) return false;
+    std::ofstream out(p, std::ios::binary | std::ios::app);
+    return static_cast<bool>(out);
+}
+
 HistoryRead parseHistory(const std::string& text) {
     HistoryRead read;
     read.opened = true;

@@ -40,6 +40,9 @@ std::string historyLine(const HistoryEntry& entry);
 // Appends the line and a line break to the file (created when missing).
 // False when that could not be done.
 bool appendHistoryLine(const std::string& path, const std::string& line);
+// Whether lines can be appended: the file is opened for appending (and
+// created, empty, when missing) and closed again.
+bool historyAppendable(const std::string& path);
 
 // A history line as read back: its fields, for showing.
 struct HistoryRecord {

@@ -216,6 +216,14 @@ TEST_F(CliApply, PlanProblemsStopTheDeviceBeforeThePort) {
                                 "A (COM200): ошибка: устройство \"A\" названо в плане дважды",
                                 "A (COM199): ошибка: устройство \"A\" названо в плане дважды",
                                 "B (COM198): ошибка: программа gone.ptm не читается"}));
+    // A history that cannot be added to: nothing is done at all.
+    writeWholeFile(plan_, "history = \"no/such/folder/h.jsonl\"\n"
+                          "[[device]]\nname = \"A\"\nport = \"COM200\"\ncalendar = \"school\"\n"
+                          "[calendar.school]\ndefault = \"" + dataFile("school.ptm") + "\"\n");
+    const CliResult noHistory = runCli({"apply", plan_});
+    EXPECT_EQ(noHistory.exit, cli::kExitUsage);
+    EXPECT_EQ(noHistory.out, "");
+    EXPECT_NE(noHistory.err.find("историю не удалось дополнить; устройства не затронуты"), std::string::npos);
     const CliResult unknown = runCli({"apply", plan_, "--device", "Z"});
     EXPECT_EQ(unknown.exit, cli::kExitUsage);
     EXPECT_NE(unknown.err.find("устройства \"Z\" в плане нет"), std::string::npos);
