@@ -156,7 +156,8 @@ int runHistory(const ParsedArgs& args, CliContext& ctx, Console& console) {
         if (time.size() > 10 && time[10] == 'T') time[10] = ' ';
         std::string text = time + "  " + (r->device.empty() ? r->port : r->device + " (" + r->port + ")") + "  " +
                            r->command + ": " + eventText(*r);
-        if (r->drift) text += ", расхождение " + std::string(*r->drift > 0 ? "+" : "") + std::to_string(*r->drift) + " с";
+        if (r->drift)
+            text += ", расхождение " + std::string(*r->drift > 0 ? "+" : "") + std::to_string(*r->drift) + " с";
         if (!r->date.empty()) text += ", неделя от " + r->date;
         if (!r->detail.empty()) text += " — " + r->detail;
         console.line(text);

@@ -123,8 +123,9 @@ TEST_F(CliApply, WritesOnlyWhereNeededAndReportsEachDevice) {
     EXPECT_EQ(r.exit, cli::kExitDevice) << r.out << r.err;
     const std::vector<std::string> lines = r.outLines();
     ASSERT_EQ(lines.size(), 3u) << r.out;
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex("A \\(COM200\\): записано, различий было: " + std::to_string(wednesday_) + ", проверено; "
-                                                      "часы установлены \\(расхождение \\+7[12][0-9]{2} с\\)")))
+    const std::regex written("A \\(COM200\\): записано, различий было: " + std::to_string(wednesday_) +
+                             ", проверено; часы установлены \\(расхождение \\+7[12][0-9]{2} с\\)");
+    EXPECT_TRUE(std::regex_match(lines[0], written))
         << lines[0];
     EXPECT_EQ(lines[1], "B (com199): уже верно");
     EXPECT_EQ(lines[2], "C (COM198): ошибка: устройство не отвечает");
@@ -199,7 +200,9 @@ TEST_F(CliApply, DryRunTouchesNothing) {
     const CliResult text = runCli({"apply", plan_, "--date", "2026-12-07", "--device", "A", "--dry-run"});
     EXPECT_EQ(text.exit, cli::kExitFaults);
     ASSERT_GE(text.outLines().size(), 2u);
-    EXPECT_EQ(text.outLines()[0].rfind("A (COM200): будет записано, различий: " + std::to_string(wednesday_) + "; часы будут установлены", 0), 0u)
+    const std::string wouldWrite =
+        "A (COM200): будет записано, различий: " + std::to_string(wednesday_) + "; часы будут установлены";
+    EXPECT_EQ(text.outLines()[0].rfind(wouldWrite, 0), 0u)
         << text.out;
     EXPECT_EQ(text.outLines()[1].rfind("    Среда, слот 1: ", 0), 0u) << text.out;
 }

@@ -116,7 +116,8 @@ TEST(CalendarRules, WhichRuleDecides) {
         {"weekday without range, beats a range",
          {weekdayRule(7, std::nullopt, std::nullopt, "sunday", 1), rangeRule(D(2026, 12, 1), D(2026, 12, 31), "x", 2)},
          D(2026, 12, 13), "sunday", 1},
-        {"date beats weekday", {weekdayRule(1, std::nullopt, std::nullopt, "monday", 1), dateRule(D(2026, 12, 7), "exam", 2)},
+        {"date beats weekday",
+         {weekdayRule(1, std::nullopt, std::nullopt, "monday", 1), dateRule(D(2026, 12, 7), "exam", 2)},
          D(2026, 12, 7), "exam", 2},
     };
     for (const Row& r : rows) {
