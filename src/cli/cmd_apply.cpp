@@ -143,7 +143,7 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
         write.before = held;
         write.after = expected;
         write.differences = differences;
-        write.ok = session.writeProgram(week.doc);
+        write.ok = session.writeProgramChanges(week.doc, held);
         if (!write.ok) write.detail = "запись не выполнена";
         run.record(write, device);
         if (!write.ok) return failed(kExitDevice, "запись не выполнена");

@@ -49,6 +49,12 @@ bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
     return ok;
 }
 
+bool DeviceSession::writeProgramChanges(const ScheduleDocument& doc, const ScheduleDocument& held) {
+    const bool ok = station_.writeProgramChanges(doc, held);
+    log_.flush();
+    return ok;
+}
+
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
     const bool ok = station_.readProgram(doc);
     log_.flush();

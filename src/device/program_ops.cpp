@@ -81,6 +81,24 @@ bool writeProgram(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocu
     return succeeded;
 }
 
+bool writeProgramChanges(DeviceOperationContext& ctx, bool portOpen, const ScheduleDocument& doc,
+                         const ScheduleDocument& held) {
+    if (!portOpen) return false;
+    ctx.log.logLine(" Старт запись программы", LogMode::Stamped);
+    ctx.progress.openProgressWindow();
+    StepRunner runner{ctx};
+    bool succeeded = true;
+    for (const ProgramFrame& frame : changedWriteFrames(buildProgramImage(doc), buildProgramImage(held))) {
+        if (!runner.run([&] { return ctx.engine.sendCommand(frame.code, frame.params); })) {
+            succeeded = false;
+            break;
+        }
+    }
+    ctx.log.logLine(succeeded ? " Программа записана" : kNotDone, LogMode::Stamped);
+    ctx.progress.closeProgressWindow();
+    return succeeded;
+}
+
 bool readProgram(DeviceOperationContext& ctx, bool portOpen, ScheduleDocument& doc) {
     if (!portOpen) return false;
     ctx.log.logLine(" Старт чтения программы", LogMode::Stamped);

@@ -132,9 +132,14 @@ TEST_F(CliApply, WritesOnlyWhereNeededAndReportsEachDevice) {
     // C's log goes to the diagnostics.
     EXPECT_NE(r.err.find("C: Устройство не отвечает"), std::string::npos) << r.err;
 
-    // A holds the week now; B was read and nothing else.
+    // A holds the week now, written only where it differed: Wednesday is
+    // entries 25..36, in the hour blocks 21..30 and 31..40; the settings
+    // were right. B was read and nothing else.
     EXPECT_EQ(tables(readWholeFile(stateA_)), tables(simulatorState(week_, 0)));
-    EXPECT_EQ(sim_->receivedFrames("04"), 9);
+    EXPECT_EQ(sim_->receivedFrames("04"), 2);
+    EXPECT_EQ(sim_->receivedFrames("04151E"), 1);  // entries 21..30
+    EXPECT_EQ(sim_->receivedFrames("041F28"), 1);  // entries 31..40
+    EXPECT_EQ(sim_->receivedFrames("07"), 0);
     EXPECT_EQ(sim_->receivedFrames("01"), 1);
     EXPECT_EQ(readWholeFile(stateB_), stateBBefore);
     for (const char* code : {"01", "04", "05", "06", "07"}) EXPECT_EQ(b_->received(code), 0) << code;
