@@ -2,13 +2,15 @@
 # port. Sourced by scripts/test-windows.sh, which provides start_sim, $run,
 # $win and $WINE_LOADER:
 #
-#   zavectl_wine_sims     before wine_start: the simulator on COM24
+#   zavectl_wine_sims     before wine_start: the simulators on COM24 and,
+#                         for apply, COM25
 #   zavectl_wine_cases    after it: every subcommand; sets zavectl_failed=1 on a fault
 
 zavectl_failed=0
 
 zavectl_wine_sims() {
   start_sim zavectl COM24 --pace 9600
+  start_sim plan COM25 --pace 9600
 }
 
 # zavectl_case EXIT TEXT ARGS...: runs zavectl.exe ARGS; its exit status must
@@ -80,6 +82,33 @@ zavectl_wine_cases() {
   else
     echo "---- zavectl: %APPDATA% not found under Wine"; zavectl_failed=1
   fi
+
+  # A plan: the device on COM25 holds another week and a far-off clock, the
+  # one on COM22 is silent.
+  local examples="$root/packaging/examples/school" plan="$run/plan.toml"
+  cat >"$plan" <<EOF
+[[device]]
+name = "A"
+port = "COM25"
+calendar = "school"
+
+[[device]]
+name = "B"
+port = "COM22"
+calendar = "school"
+
+[calendar.school]
+default = "$examples/regular.ptm"
+
+[[calendar.school.rule]]
+date = 2026-12-28
+program = "$examples/short.ptm"
+EOF
+  zavectl_case 0 "  2026-12-28 Пн  $examples/short.ptm  — правило 1: 2026-12-28" plan "$plan" --from 2026-12-26 --days 4
+  zavectl_case 1 "A (COM25): будет записано" apply "$plan" --date 2026-12-28 --device A --dry-run
+  zavectl_case 3 "B (COM22): ошибка: устройство не отвечает" apply "$plan" --date 2026-12-28
+  zavectl_case 0 "A (COM25): уже верно" apply "$plan" --date 2026-12-28 --device A
+  zavectl_case 0 "A (COM25)  apply: часы установлены" history "$plan"
 }
 
 # After the simulators ended: the device holds the program and the clock.

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/history_option.h"
 #include "cli/session.h"
 #include "device/clock.h"
 
@@ -90,11 +91,17 @@ int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
         report["action"] = "withinLimit";
         return kExitOk;
     }
-    if (!session.syncClock()) return kExitDevice;
+    HistoryEntry entry;
+    entry.port = options->port;
+    entry.event = HistoryEvent::Clock;
+    entry.drift = drift;
+    entry.ok = session.syncClock();
+    const bool recorded = recordHistory(args, ctx, console, "sync-clock", entry);
+    if (!entry.ok) return kExitDevice;
     report["action"] = "set";
     // --quiet: a clock that was set is worth a line in the nightly mail.
     console.release();
-    return kExitOk;
+    return recorded ? kExitOk : kExitUsage;
 }
 
 }  // namespace zave::cli

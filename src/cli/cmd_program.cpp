@@ -7,6 +7,7 @@
 #include "cli/documents.h"
 #include "cli/exit_codes.h"
 #include "cli/json_report.h"
+#include "cli/history_option.h"
 #include "cli/render.h"
 #include "cli/session.h"
 #include "device/program_image.h"
@@ -118,13 +119,20 @@ int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console) {
     ctx.setInterruptNotice("запись прервана: в устройстве теперь часть новой программы и часть старой; "
                            "чтобы записать программу целиком, повторите: zavectl write --port " +
                            options->port + " " + path);
-    const bool written = session.writeProgram(*doc);
+    HistoryEntry entry;
+    entry.port = options->port;
+    entry.event = HistoryEvent::Write;
+    entry.program = path;
+    entry.ok = session.writeProgram(*doc);
     ctx.setInterruptNotice({});
-    report["written"] = written;
-    if (!written)
+    report["written"] = entry.ok;
+    if (!entry.ok) {
+        entry.detail = "Команда не выполнена";
         console.warning("в устройстве может быть часть новой программы и часть старой; чтобы записать программу "
                         "целиком, повторите: zavectl write --port " + options->port + " " + path);
-    return written ? kExitOk : kExitDevice;
+    }
+    const bool recorded = recordHistory(args, ctx, console, "write", entry);
+    return !entry.ok ? kExitDevice : recorded ? kExitOk : kExitUsage;
 }
 
 int runRead(const ParsedArgs& args, CliContext& ctx, Console& console) {

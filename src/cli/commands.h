@@ -36,5 +36,9 @@ int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console);
 int runWrite(const ParsedArgs& args, CliContext& ctx, Console& console);
 int runRead(const ParsedArgs& args, CliContext& ctx, Console& console);
 int runVerify(const ParsedArgs& args, CliContext& ctx, Console& console);
+// Plans: cmd_plan.cpp and cmd_apply.cpp.
+int runPlan(const ParsedArgs& args, CliContext& ctx, Console& console);
+int runApply(const ParsedArgs& args, CliContext& ctx, Console& console);
+int runHistory(const ParsedArgs& args, CliContext& ctx, Console& console);
 
 }  // namespace zave::cli

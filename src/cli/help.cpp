@@ -25,6 +25,14 @@ constexpr std::string_view kMain =
     "                                 считать программу из устройства в файл\n"
     "  verify --port COMn ФАЙЛ.ptm    сравнить программу устройства с файлом\n"
     "\n"
+    "План (устройства и их календари, файл TOML):\n"
+    "  plan ПЛАН.toml [--from ДАТА] [--days N] [--json]\n"
+    "                                 программа каждой даты, правило и проверки\n"
+    "  apply ПЛАН.toml [--date ДАТА] [--device ИМЯ...] [--dry-run] [--json]\n"
+    "                                 записать в устройства неделю по календарю\n"
+    "  history ПЛАН.toml|ФАЙЛ.jsonl [--device ИМЯ] [--last N] [--json]\n"
+    "                                 что и когда записано в устройства\n"
+
     "Параметры всех команд:\n"
     "  -j, --json                     вывести итог в JSON (поля описаны в man zavectl)\n"
     "  -q, --quiet                    при успехе ничего не выводить\n"
@@ -187,7 +195,7 @@ std::string_view mainHelp() { return kMain; }
 std::string_view commandHelp(std::string_view command) {
     for (const CommandHelp& c : kCommands)
         if (c.name == command) return c.text;
-    return {};
+    return planCommandHelp(command);
 }
 
 }  // namespace zave::cli

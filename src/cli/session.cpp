@@ -79,6 +79,12 @@ bool DeviceSession::writeProgram(const ScheduleDocument& doc) {
     return finish(station_.writeProgram(doc, true), "запись программы не выполнена");
 }
 
+bool DeviceSession::writeProgramChanges(const ScheduleDocument& doc, const ScheduleDocument& held) {
+    const bool ok = station_.writeProgramChanges(doc, held);
+    log_.flush();
+    return ok;
+}
+
 bool DeviceSession::readProgram(ScheduleDocument& doc) {
     return finish(station_.readProgram(doc), "чтение программы не выполнено");
 }

@@ -44,6 +44,8 @@ public:
     bool writeProgram(const ScheduleDocument& doc);
     // Reads into doc (which the caller starts from a reset document).
     bool readProgram(ScheduleDocument& doc);
+    // Only the frames that differ from `held`, what the device was read to hold.
+    bool writeProgramChanges(const ScheduleDocument& doc, const ScheduleDocument& held);
     bool syncClock();
 
     const std::string& portName() const { return portName_; }

@@ -59,10 +59,15 @@ const std::vector<Command>& commands() {
         {"diff", withOptions({}, false), runDiff},
         {"ports", withOptions({}, false), runPorts},
         {"status", withOptions({}, true), runStatus},
-        {"sync-clock", withOptions({{"--if-drift", true, 'd'}}, true), runSyncClock},
-        {"write", withOptions({}, true), runWrite},
+        {"sync-clock", withOptions({{"--if-drift", true, 'd'}, {"--history", true, 0}}, true), runSyncClock},
+        {"write", withOptions({{"--history", true, 0}}, true), runWrite},
         {"read", withOptions({{"--force", false, 'f'}}, true), runRead},
         {"verify", withOptions({}, true), runVerify},
+        // The plan's commands print their own report (or lines) and take
+        // no --quiet.
+        {"plan", {{"--from", true, 0}, {"--days", true, 0}, {"--json", false, 'j'}}, runPlan},
+        {"apply", {{"--date", true, 0}, {"--device", true, 0}, {"--dry-run", false, 0}, {"--json", false, 'j'}}, runApply},
+        {"history", {{"--device", true, 0}, {"--last", true, 0}, {"--json", false, 'j'}}, runHistory},
     };
     return list;
 }

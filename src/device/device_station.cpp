@@ -39,6 +39,12 @@ bool DeviceStation::writeProgram(const ScheduleDocument& doc, bool documentIsWri
     return zave::writeProgram(ctx, *port_, doc, documentIsWritable);
 }
 
+bool DeviceStation::writeProgramChanges(const ScheduleDocument& doc, const ScheduleDocument& held) {
+    const Hold busy = hold();
+    DeviceOperationContext ctx{engine_, hooks_.log, hooks_.boxes, hooks_.progress};
+    return zave::writeProgramChanges(ctx, *port_, doc, held);
+}
+
 bool DeviceStation::readProgram(ScheduleDocument& doc) {
     const Hold held = hold();
     DeviceOperationContext ctx{engine_, hooks_.log, hooks_.boxes, hooks_.progress};

@@ -72,6 +72,8 @@ public:
     // The program write, read and the clock, each holding the station busy.
     bool writeProgram(const ScheduleDocument& doc, bool documentIsWritable);
     bool readProgram(ScheduleDocument& doc);
+    // Only the frames that differ from what the device was read to hold.
+    bool writeProgramChanges(const ScheduleDocument& doc, const ScheduleDocument& held);
     bool syncClock();
     // One frame without repeats (the simulation of the status tick).
     ExchangeResult sendCommand(int64_t code, const CommandParams& params);

@@ -63,6 +63,15 @@ std::vector<ProgramFrame> programWriteFrames(const ProgramImage& image) {
     return frames;
 }
 
+std::vector<ProgramFrame> changedWriteFrames(const ProgramImage& want, const ProgramImage& held) {
+    const std::vector<ProgramFrame> wanted = programWriteFrames(want);
+    const std::vector<ProgramFrame> holding = programWriteFrames(held);
+    std::vector<ProgramFrame> changed;
+    for (size_t i = 0; i < wanted.size(); ++i)
+        if (wanted[i].params != holding[i].params) changed.push_back(wanted[i]);
+    return changed;
+}
+
 void decodeSchedule(const ProgramImage& image, ScheduleDocument& doc) {
     for (int day = 1; day <= kDayCount; ++day) {
         for (int slot = 1; slot <= kSlotCount; ++slot) {

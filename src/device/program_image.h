@@ -50,6 +50,9 @@ struct ProgramFrame {
 };
 // The 28 command frames of a program write, in order.
 std::vector<ProgramFrame> programWriteFrames(const ProgramImage& image);
+// The frames of a write of `want` that carry other bytes than the same
+// frames of `held` (what the device holds), in the order of a write.
+std::vector<ProgramFrame> changedWriteFrames(const ProgramImage& want, const ProgramImage& held);
 
 // Replaces all 84 slots of doc from the three tables.
 void decodeSchedule(const ProgramImage& image, ScheduleDocument& doc);

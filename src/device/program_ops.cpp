@@ -58,6 +58,20 @@ int programProgressValue(int step) {
     return std::fmod(lower, 2.0) == 0.0 ? static_cast<int>(lower) : static_cast<int>(lower) + 1;
 }
 
+namespace {
+
+// Sends the frames one by one under the retry rule; true when every one was
+// accepted and every answer was the device's own to its frame, not a reply
+// sent twice or a stray one taken in its place.
+bool sendWriteFrames(DeviceOperationContext& ctx, const std::vector<ProgramFrame>& frames) {
+    StepRunner runner{ctx};
+    for (const ProgramFrame& frame : frames)
+        if (!runner.run([&] { return ctx.engine.sendCommand(frame.code, frame.params); })) return false;
+    return ctx.engine.answersConfirmed();
+}
+
+}  // namespace
+
 bool writeProgram(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
                   bool documentIsWritable) {
     if (!line.isOpen()) return false;
@@ -66,23 +80,24 @@ bool writeProgram(DeviceOperationContext& ctx, const SerialPort& line, const Sch
 
     bool succeeded = false;
     ctx.engine.beginOperation();
-    if (!documentIsWritable) {
+    if (!documentIsWritable)
         ctx.boxes.show(kWriteGateTitle, kWriteGateText, MessageIcon::Warning, MessageButtons::Ok);
-    } else {
-        const std::vector<ProgramFrame> frames = programWriteFrames(buildProgramImage(doc));
-        StepRunner runner{ctx};
-        succeeded = true;
-        for (const ProgramFrame& frame : frames) {
-            if (!runner.run([&] { return ctx.engine.sendCommand(frame.code, frame.params); })) {
-                succeeded = false;
-                break;
-            }
-        }
-        // Every answer was the device's own to its frame, not a reply twice
-        // sent or a stray one taken in its place.
-        succeeded = succeeded && ctx.engine.answersConfirmed();
-    }
+    else
+        succeeded = sendWriteFrames(ctx, programWriteFrames(buildProgramImage(doc)));
 
+    ctx.log.logLine(succeeded ? " Программа записана" : kNotDone, LogMode::Stamped);
+    ctx.progress.closeProgressWindow();
+    return succeeded;
+}
+
+bool writeProgramChanges(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
+                         const ScheduleDocument& held) {
+    if (!line.isOpen()) return false;
+    ctx.log.logLine(" Старт запись программы", LogMode::Stamped);
+    ctx.progress.openProgressWindow();
+    ctx.engine.beginOperation();
+    const bool succeeded =
+        sendWriteFrames(ctx, changedWriteFrames(buildProgramImage(doc), buildProgramImage(held)));
     ctx.log.logLine(succeeded ? " Программа записана" : kNotDone, LogMode::Stamped);
     ctx.progress.closeProgressWindow();
     return succeeded;

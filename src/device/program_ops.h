@@ -41,6 +41,11 @@ int programProgressValue(int step);
 // Returns true when all 28 frames were accepted. Silent when the line is closed.
 bool writeProgram(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
                   bool documentIsWritable);
+// Like writeProgram, without the gate, but sends only the frames that carry
+// other bytes than the same frames of `held`, the program the device was
+// read to hold: a device that holds it already gets no frame at all.
+bool writeProgramChanges(DeviceOperationContext& ctx, const SerialPort& line, const ScheduleDocument& doc,
+                         const ScheduleDocument& held);
 // Replaces the schedule only after all 27 table queries were accepted, the
 // settings after query 28. The caller refreshes the editor afterwards.
 bool readProgram(DeviceOperationContext& ctx, const SerialPort& line, ScheduleDocument& doc);
