@@ -46,10 +46,10 @@ int millisecondsUntil(steady_clock::time_point deadline) {
     return left > INT_MAX ? INT_MAX : int(left);
 }
 
-// "<path>\t<group>" for the permission hint; just the path when the group is unknown.
-std::string permissionDetail(const std::string& path) {
+// The path and the group that owns it, for the permission hint.
+OpenFailureDetail permissionDetail(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return path;
+    if (::stat(path.c_str(), &st) != 0) return {path, {}};
     long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
     if (size <= 0) size = 16384;
     std::vector<char> buffer(size_t(size), '\0');
@@ -60,8 +60,8 @@ std::string permissionDetail(const std::string& path) {
            buffer.size() < (1u << 20))
         buffer.resize(buffer.size() * 2);
     if (rc != 0 || found == nullptr || found->gr_name == nullptr || found->gr_name[0] == '\0')
-        return path + "\t" + std::to_string(st.st_gid);
-    return path + "\t" + found->gr_name;
+        return {path, std::to_string(st.st_gid)};
+    return {path, found->gr_name};
 }
 
 OpenFailure failureOfOpen(int error) {
@@ -151,7 +151,7 @@ public:
         // One port slot: a port still held from before is released first.
         close();
         failure_ = OpenFailure::None;
-        detail_.clear();
+        detail_ = {};
 
         const std::optional<std::string> path = resolvePortPath(portName);
         if (!path) {
@@ -167,7 +167,7 @@ public:
             const int error = errno;
             failure_ = failureOfOpen(error);
             if (failure_ == OpenFailure::PermissionDenied) detail_ = permissionDetail(*path);
-            else detail_ = *path;
+            else detail_ = {*path, {}};
             return false;
         }
 
@@ -180,7 +180,7 @@ public:
         } while (locked != 0 && errno == EINTR);
         if (locked != 0) {
             failure_ = OpenFailure::Busy;
-            detail_ = *path;
+            detail_ = {*path, {}};
             giveUpClaim(fd, exclusive);
             ::close(fd);
             return false;
@@ -188,7 +188,7 @@ public:
 
         if (!applySettings(fd)) {
             failure_ = OpenFailure::Settings;
-            detail_ = *path;
+            detail_ = {*path, {}};
             giveUpClaim(fd, exclusive);
             ::close(fd);
             return false;
@@ -233,7 +233,7 @@ public:
     }
 
     OpenFailure lastOpenFailure() const override { return failure_; }
-    std::string lastOpenDetail() const override { return detail_; }
+    OpenFailureDetail lastOpenDetail() const override { return detail_; }
 
     size_t bytesWaiting() override {
         const Line line = current();
@@ -408,7 +408,7 @@ private:
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     OpenFailure failure_ = OpenFailure::None;
-    std::string detail_;
+    OpenFailureDetail detail_;
 };
 
 }  // namespace

@@ -79,14 +79,14 @@ public:
     bool open(const std::string& portName) override {
         close();
         failure_ = OpenFailure::None;
-        detail_.clear();
+        detail_ = {};
 
         const std::string path = "\\\\.\\" + portName;
         HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             failure_ = failureOfOpen(::GetLastError());
-            detail_ = path;
+            detail_ = {path, {}};
             return false;
         }
         // Released again (the handle closed) when anything below fails.
@@ -144,7 +144,7 @@ public:
     }
 
     OpenFailure lastOpenFailure() const override { return failure_; }
-    std::string lastOpenDetail() const override { return detail_; }
+    OpenFailureDetail lastOpenDetail() const override { return detail_; }
 
     size_t bytesWaiting() override {
         const auto d = usable();
@@ -209,7 +209,7 @@ public:
 private:
     bool refused(const std::string& path) {
         failure_ = OpenFailure::Settings;
-        detail_ = path;
+        detail_ = {path, {}};
         return false;
     }
 
@@ -233,7 +233,7 @@ private:
     volatile LONG wakeFlag_ = 0;
     bool fineTimer_ = false;  // timeBeginPeriod(1) holds until close()
     OpenFailure failure_ = OpenFailure::None;
-    std::string detail_;
+    OpenFailureDetail detail_;
 };
 
 }  // namespace
