@@ -23,11 +23,7 @@ void DocumentController::openDocument() {
     if (boxes_.show("Чтение файла", "Загруженная программа полностью заменит текущую!\nПродолжить?",
                     MessageIcon::Warning, MessageButtons::YesNo) != MessageAnswer::Yes)
         return;
-    std::optional<QString> path;
-    {
-        const auto held = station_.hold();
-        path = files_.openFile();
-    }
+    const std::optional<QString> path = files_.openFile();
     if (!path) return;
     const zave::DocumentReadStatus status = zave::readDocumentFile(utf8(*path), editor_.document());
     if (status != zave::DocumentReadStatus::Ok)
@@ -37,11 +33,7 @@ void DocumentController::openDocument() {
 
 void DocumentController::saveDocument() {
     for (;;) {
-        std::optional<QString> chosen;
-        {
-            const auto held = station_.hold();
-            chosen = files_.saveFile();
-        }
+        const std::optional<QString> chosen = files_.saveFile();
         if (!chosen) return;
         const std::string path = zave::withDocumentExtension(utf8(*chosen));
         if (QFileInfo::exists(QString::fromStdString(path))) {

@@ -18,7 +18,7 @@
 #include "app/document_controller.h"
 #include "app/embedded_images.h"
 #include "app/file_dialogs.h"
-#include "app/held_message_boxes.h"
+#include "app/held_dialogs.h"
 #include "app/link_panel.h"
 #include "app/log_view_sink.h"
 #include "app/qt_event_pump.h"
@@ -69,6 +69,7 @@ struct MainWindow::Parts {
     std::unique_ptr<zave::EepromQuestionBox> eeprom;
     std::unique_ptr<zave::DeviceStation> station;
     std::unique_ptr<HeldMessageBoxes> heldBoxes;
+    std::unique_ptr<HeldFileDialogs> heldFileDialogs;
     std::unique_ptr<WeekPlanPanel> planView;
     std::unique_ptr<SoundSettingsPanel> soundView;
     std::unique_ptr<WeekPlanEditor> editor;
@@ -113,11 +114,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         services.port ? std::move(services.port) : zave::makeSystemSerialPort(),
         zave::StationHooks{*p.boxes, *p.eeprom, *p.log, *p.pump, *p.progress, *p.clock});
     p.heldBoxes = std::make_unique<HeldMessageBoxes>(*p.boxes, *p.station);
+    p.heldFileDialogs = std::make_unique<HeldFileDialogs>(*p.fileDialogs, *p.station);
 
     p.planView = std::make_unique<WeekPlanPanel>(p.page.plan, this, *p.heldBoxes);
     p.soundView = std::make_unique<SoundSettingsPanel>(p.page.sound);
     p.editor = std::make_unique<WeekPlanEditor>(p.doc, *p.planView, *p.soundView);
-    p.documents = std::make_unique<DocumentController>(*p.editor, *p.heldBoxes, *p.fileDialogs, *p.station);
+    p.documents = std::make_unique<DocumentController>(*p.editor, *p.heldBoxes, *p.heldFileDialogs);
     const auto volumeFields = p.page.plan.slotVolumeField;
     p.linkPanel = std::make_unique<LinkPanel>(
         p.page.link, p.page.sound, this,

@@ -2,34 +2,12 @@
 // tells its views, the day check and copying days.
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "app/week_plan_editor.h"
+#include "recording_views.h"
 
 namespace {
 
 using zave::DayCheckResult;
-
-class RecordingViews final : public WeekPlanView, public SoundSettingsView {
-public:
-    void showDaySelection(int day) override { selectedDay = day; }
-    void showSlots(const std::array<ShownSlot, zave::kSlotCount>& s) override {
-        slots = s;
-        ++redraws;
-    }
-    void showSlotEnabling(const std::array<bool, zave::kSlotCount>& e) override { enabling = e; }
-    void showDayCheck(const DayCheck& check) override { shownCheck = check; }
-    void showSoundSettings(const ShownSoundSettings& s) override { sound = s; }
-    void showCorrectedPulseSwitchTime(const std::string& text) override { correctedPulse = text; }
-
-    int selectedDay = 0;
-    int redraws = 0;
-    std::array<ShownSlot, zave::kSlotCount> slots{};
-    std::array<bool, zave::kSlotCount> enabling{};
-    std::optional<DayCheck> shownCheck;
-    std::optional<ShownSoundSettings> sound;
-    std::optional<std::string> correctedPulse;
-};
 
 class WeekPlanEditorTest : public ::testing::Test {
 protected:
