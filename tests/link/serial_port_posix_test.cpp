@@ -327,6 +327,8 @@ struct FailureCase {
     OpenFailure expected;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
+
 class SerialPortOpenFailureTest : public SerialPortTest,
                                   public ::testing::WithParamInterface<FailureCase> {};
 
