@@ -1,5 +1,5 @@
-// The main window: its building, menus and toolbar, the dispatch tables of
-// commands, controls and timers, the close request and the two ticks.
+// The main window: its building, menus and toolbar, the timers, the close
+// request and the two ticks.
 #include "app/main_window.h"
 
 #include <QAction>
@@ -10,23 +10,23 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QTabWidget>
-#include <QTimeEdit>
 #include <QToolBar>
 
-#include "app/clickable_picture.h"
+#include "app/config_page.h"
 #include "app/desktop_shell.h"
+#include "app/document_controller.h"
 #include "app/embedded_images.h"
 #include "app/file_dialogs.h"
+#include "app/held_dialogs.h"
+#include "app/link_panel.h"
 #include "app/log_view_sink.h"
 #include "app/qt_event_pump.h"
 #include "app/qt_message_boxes.h"
 #include "app/qt_progress_ui.h"
 #include "app/text_conversion.h"
-#include "device/volume.h"
+#include "app/week_plan_panel.h"
+#include "device/eeprom_question_box.h"
 
 using zave::MessageAnswer;
 using zave::MessageButtons;
@@ -38,57 +38,62 @@ constexpr char kWindowTitle[] = "Orvatone Zave (Для речевого инфо
 constexpr int kInnerWidth = 771;
 constexpr int kInnerHeight = 474;
 
-// ---- Dispatch table for commands: menu item, toolbar tooltip, image, action.
-struct CommandEntry {
-    CommandId id;
-    const char* menu;
-    const char* menuItem;
-    const char* tooltip;
-    int imageId;
-    void (MainWindow::*action)();
-};
+template <class T, class Make>
+T* serviceOrOwn(T* given, std::unique_ptr<T>& own, Make make) {
+    if (given) return given;
+    own = make();
+    return own.get();
+}
 
 }  // namespace
 
-// The commands, in CommandId order. Menu "Файл": 0, 1, 2, separator, 3;
-// menu "Справка": 4, 5, 6. Toolbar: 0, 1, 2 | 4, 5, 6 | 3.
-#define CMD(id, menu, item, tip, image, action) {CommandId::id, menu, item, tip, image, &MainWindow::action}
-struct MainWindowTables {
-    static constexpr CommandEntry commands[] = {
-        CMD(New,     "Файл",    "Создать",     "Создать новый документ", 4,  newDocument),
-        CMD(Open,    "Файл",    "Открыть",     "Открыть файл",           5,  openDocument),
-        CMD(Save,    "Файл",    "Сохранить",   "Сохранить файл",         6,  saveDocument),
-        CMD(Exit,    "Файл",    "Выход",       "Выход",                  10, confirmExit),
-        CMD(Help,    "Справка", "Справка",     "Открыть справку",        7,  openHelp),
-        CMD(WebSite, "Справка", "Сайт",        "Сайт программы",         8,  openWebSite),
-        CMD(About,   "Справка", "О программе", "О программе",            9,  showAbout),
-    };
-    // Layout of the menus and the toolbar by CommandId; -1 is a separator.
-    static constexpr int fileMenu[] = {0, 1, 2, -1, 3};
-    static constexpr int helpMenu[] = {4, 5, 6};
-    static constexpr int toolbar[] = {0, 1, 2, -1, 4, 5, 6, -1, 3};
+struct MainWindow::Parts {
+    // Services: the ones given, or the window's own.
+    std::unique_ptr<zave::MessageBoxes> ownBoxes;
+    std::unique_ptr<FileDialogs> ownFileDialogs;
+    std::unique_ptr<DesktopShell> ownShell;
+    std::unique_ptr<zave::PortCatalog> ownCatalog;
+    std::unique_ptr<zave::Clock> ownClock;
+    zave::MessageBoxes* boxes = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    DesktopShell* shell = nullptr;
+    zave::PortCatalog* catalog = nullptr;
+    zave::Clock* clock = nullptr;
+    std::function<void()> quit;
+
+    zave::ScheduleDocument doc;
+    ConfigPage page;
+    std::unique_ptr<zave::LogSink> log;
+    std::unique_ptr<zave::EventPump> pump;
+    std::unique_ptr<zave::ProgressUi> progress;
+    std::unique_ptr<zave::EepromQuestionBox> eeprom;
+    std::unique_ptr<zave::DeviceStation> station;
+    std::unique_ptr<HeldMessageBoxes> heldBoxes;
+    std::unique_ptr<HeldFileDialogs> heldFileDialogs;
+    std::unique_ptr<WeekPlanPanel> planView;
+    std::unique_ptr<SoundSettingsPanel> soundView;
+    std::unique_ptr<WeekPlanEditor> editor;
+    std::unique_ptr<DocumentController> documents;
+    std::unique_ptr<LinkPanel> linkPanel;
+    std::unique_ptr<CommandActions> commands;
 };
-#undef CMD
 
 // ---- Building
 
-MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWindow(parent) {
-    // Start-up: the empty knownPorts list exists with the station; then the
-    // images, the document tables and replyData.
+MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), parts_(std::make_unique<Parts>()) {
+    Parts& p = *parts_;
+    // Start-up: the images, the document tables and replyData.
     preloadEmbeddedImages();
-    zave::resetDocument(doc_);
+    zave::resetDocument(p.doc);
 
-    if (!services.boxes) ownBoxes_ = std::make_unique<QtMessageBoxes>(this);
-    if (!services.fileDialogs) ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
-    if (!services.shell) ownShell_ = std::make_unique<SystemDesktopShell>();
-    if (!services.catalog) ownCatalog_ = zave::makeSystemPortCatalog();
-    if (!services.clock) ownClock_ = std::make_unique<zave::SystemClock>();
-    boxes_ = services.boxes ? services.boxes : ownBoxes_.get();
-    fileDialogs_ = services.fileDialogs ? services.fileDialogs : ownFileDialogs_.get();
-    shell_ = services.shell ? services.shell : ownShell_.get();
-    catalog_ = services.catalog ? services.catalog : ownCatalog_.get();
-    clock_ = services.clock ? services.clock : ownClock_.get();
-    quit_ = services.quit ? services.quit : [] { QCoreApplication::exit(0); };
+    p.boxes = serviceOrOwn(services.boxes, p.ownBoxes, [this] { return std::make_unique<QtMessageBoxes>(this); });
+    p.fileDialogs =
+        serviceOrOwn(services.fileDialogs, p.ownFileDialogs, [this] { return std::make_unique<QtFileDialogs>(this); });
+    p.shell = serviceOrOwn(services.shell, p.ownShell, [] { return std::make_unique<SystemDesktopShell>(); });
+    p.catalog = serviceOrOwn(services.catalog, p.ownCatalog, [] { return zave::makeSystemPortCatalog(); });
+    p.clock = serviceOrOwn(services.clock, p.ownClock, [] { return std::make_unique<zave::SystemClock>(); });
+    p.quit = services.quit ? services.quit : [] { QCoreApplication::exit(0); };
 
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -99,15 +104,32 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
     central->setFixedSize(kInnerWidth, kInnerHeight);
     setCentralWidget(central);
     buildMenuAndToolbar();
-    buildPage();
+    p.page = buildConfigPage(central);
 
-    log_ = std::make_unique<LogViewSink>(logView_, *clock_);
-    pump_ = std::make_unique<QtEventPump>();
-    progress_ = std::make_unique<QtProgressUi>(this);
-    eeprom_ = std::make_unique<zave::EepromQuestionBox>(*boxes_);
-    station_ = std::make_unique<zave::DeviceStation>(
+    p.log = std::make_unique<LogViewSink>(p.page.link.logView, *p.clock);
+    p.pump = std::make_unique<QtEventPump>();
+    p.progress = std::make_unique<QtProgressUi>(this);
+    p.eeprom = std::make_unique<zave::EepromQuestionBox>(*p.boxes);
+    p.station = std::make_unique<zave::DeviceStation>(
         services.port ? std::move(services.port) : zave::makeSystemSerialPort(),
-        zave::StationHooks{*boxes_, *eeprom_, *log_, *pump_, *progress_, *clock_});
+        zave::StationHooks{*p.boxes, *p.eeprom, *p.log, *p.pump, *p.progress, *p.clock});
+    p.heldBoxes = std::make_unique<HeldMessageBoxes>(*p.boxes, *p.station);
+    p.heldFileDialogs = std::make_unique<HeldFileDialogs>(*p.fileDialogs, *p.station);
+
+    p.planView = std::make_unique<WeekPlanPanel>(p.page.plan, this, *p.heldBoxes);
+    p.soundView = std::make_unique<SoundSettingsPanel>(p.page.sound);
+    p.editor = std::make_unique<WeekPlanEditor>(p.doc, *p.planView, *p.soundView);
+    p.documents = std::make_unique<DocumentController>(*p.editor, *p.heldBoxes, *p.heldFileDialogs);
+    const auto volumeFields = p.page.plan.slotVolumeField;
+    p.linkPanel = std::make_unique<LinkPanel>(
+        p.page.link, p.page.sound, this,
+        LinkPanel::Parts{*p.station, *p.editor, *p.clock, *p.shell, [volumeFields]() -> std::optional<std::string> {
+                             QWidget* focus = QApplication::focusWidget();
+                             for (QLineEdit* field : volumeFields)
+                                 if (focus == field) return utf8(field->text());
+                             return std::nullopt;
+                         }});
+    p.commands = std::make_unique<CommandActions>(*p.documents, *p.shell, this, [this] { confirmExit(); });
 
     // Timers of the window: statusTimer (id 1) and portScanTimer (id 2).
     struct TimerEntry {
@@ -128,12 +150,13 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
     statusTimer_.setObjectName("statusTimer");
     portScanTimer_.setObjectName("portScanTimer");
 
-    connectControls();
+    p.planView->attach(*p.editor);
+    p.soundView->attach(*p.editor);
 
     // Last steps before showing: sound-off box cleared, Monday selected, editor drawn.
-    soundDisabledBox_->setChecked(false);
-    daySelector_->setCurrentIndex(0);
-    refreshEditor();
+    p.page.sound.soundDisabledBox->setChecked(false);
+    p.page.plan.daySelector->setCurrentIndex(0);
+    p.editor->showDay(1);
 
     setFixedSize(sizeHint());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -146,21 +169,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent) : QMainWind
 MainWindow::~MainWindow() {
     statusTimer_.stop();
     portScanTimer_.stop();
-    if (station_) station_->shutdown();
-    delete aboutWindow_.data();
-    delete copyDayDialog_.data();
-}
-
-QWidget* MainWindow::place(QWidget* w, int x, int y, int width, int height, const char* name) {
-    w->setGeometry(x, y, width, height);
-    if (name) w->setObjectName(name);
-    return w;
+    if (parts_->station) parts_->station->shutdown();
 }
 
 void MainWindow::buildMenuAndToolbar() {
-    const auto& cmds = MainWindowTables::commands;
-    std::array<QAction*, std::size(MainWindowTables::commands)> actions{};
-    for (const CommandEntry& c : cmds) {
+    std::array<QAction*, std::size(kCommands)> actions{};
+    for (const CommandEntry& c : kCommands) {
         auto* action = new QAction(embeddedIcon(c.imageId), QString::fromUtf8(c.menuItem), this);
         action->setToolTip(QString::fromUtf8(c.tooltip));
         action->setData(static_cast<int>(c.id));
@@ -176,111 +190,63 @@ void MainWindow::buildMenuAndToolbar() {
     };
     QMenu* file = menuBar()->addMenu(QString::fromUtf8("Файл"));
     file->setObjectName("fileMenu");
-    fill(file, MainWindowTables::fileMenu);
+    fill(file, kFileMenu);
     QMenu* help = menuBar()->addMenu(QString::fromUtf8("Справка"));
     help->setObjectName("helpMenu");
-    fill(help, MainWindowTables::helpMenu);
+    fill(help, kHelpMenu);
 
     // The toolbar lives in the client area, above the tab control.
-    mainToolbar_ = new QToolBar(centralWidget());
-    mainToolbar_->setObjectName("mainToolbar");
-    mainToolbar_->setIconSize(QSize(16, 16));
-    mainToolbar_->setMovable(false);
-    mainToolbar_->setFloatable(false);
-    mainToolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    mainToolbar_->setStyleSheet("QToolBar { border: 0px; }");
-    for (int id : MainWindowTables::toolbar) {
-        if (id < 0) mainToolbar_->addSeparator();
-        else mainToolbar_->addAction(actions[static_cast<size_t>(id)]);
+    auto* toolbar = new QToolBar(centralWidget());
+    toolbar->setObjectName("mainToolbar");
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar->setStyleSheet("QToolBar { border: 0px; }");
+    for (int id : kToolbar) {
+        if (id < 0) toolbar->addSeparator();
+        else toolbar->addAction(actions[static_cast<size_t>(id)]);
     }
-    mainToolbar_->setGeometry(0, 0, kInnerWidth, 28);
+    toolbar->setGeometry(0, 0, kInnerWidth, 28);
 }
 
-void MainWindow::runCommand(CommandId id) {
-    for (const CommandEntry& c : MainWindowTables::commands)
-        if (c.id == id) (this->*c.action)();
-}
+void MainWindow::runCommand(CommandId id) { parts_->commands->run(id); }
 
-// ---- Dispatch table for control events of the main window. Every handler
-// is bound to a signal that only the operator's own actions raise, or to one
-// that the program blocks while it sets the control itself.
-void MainWindow::connectControls() {
-    struct ButtonEntry {
-        QPushButton* control;
-        void (MainWindow::*action)();
-    };
-    const ButtonEntry buttons[] = {
-        {copyDayButton_,       &MainWindow::openCopyDayDialog},
-        {deviceManagerButton_, &MainWindow::launchDeviceManager},
-        {connectButton_,       &MainWindow::connectDevice},
-        {writeProgramButton_,  &MainWindow::writeProgram},
-        {readProgramButton_,   &MainWindow::readProgram},
-        {disconnectButton_,    &MainWindow::closeLink},
-        {syncClockButton_,     &MainWindow::syncDeviceClock},
-    };
-    for (const ButtonEntry& b : buttons) connect(b.control, &QPushButton::clicked, this, b.action);
-
-    struct PictureEntry {
-        ClickablePicture* control;
-        void (MainWindow::*action)();
-    };
-    const PictureEntry pictures[] = {
-        {duplicateTimesIndicator_, &MainWindow::showDuplicateTimesMessage},
-        {volumeRangeIndicator_,    &MainWindow::showVolumeRangeMessage},
-    };
-    for (const PictureEntry& e : pictures) connect(e.control, &ClickablePicture::clicked, this, e.action);
-
-    connect(daySelector_, &QComboBox::activated, this, &MainWindow::onDaySelector);
-    connect(pulseSwitchTimeField_, &QLineEdit::textEdited, this, &MainWindow::correctPulseSwitchTime);
-    for (int i = 0; i < zave::kSlotCount; ++i) {
-        const int k = i + 1;
-        connect(slotTimePicker_[i], &QTimeEdit::timeChanged, this, [this, k] { onSlotTimePicker(k); });
-        connect(slotEnabledBox_[i], &QCheckBox::clicked, this, [this, k] { onSlotEnabledBox(k); });
-        connect(slotVolumeField_[i], &QLineEdit::textEdited, this, [this, k] { onSlotVolumeField(k); });
-    }
-    // portSelector, logView, the date fields, soundTypeSelector,
-    // soundDisabledBox and simulationBox have no action: they are read when needed.
-}
+zave::ScheduleDocument& MainWindow::document() { return parts_->doc; }
+void MainWindow::refreshEditor() { parts_->editor->refresh(); }
+bool MainWindow::documentIsWritable() const { return parts_->editor->dayCheck().writable(); }
+bool MainWindow::linkPortOpen() const { return parts_->station->isOpen(); }
+int32_t MainWindow::simulationLevel() const { return parts_->linkPanel->simulationLevel(); }
+const std::vector<std::string>& MainWindow::knownPorts() const { return parts_->station->knownPorts(); }
+AboutWindow* MainWindow::aboutWindow() const { return parts_->commands->aboutWindow(); }
+CopyDayDialog* MainWindow::copyDayDialog() const { return parts_->planView->copyDayDialog(); }
 
 // ---- Close requests
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     // A disabled window (a dialog or an exchange is in progress) takes no close request.
-    if (!isEnabled() || station_->busy()) return;
+    if (!isEnabled() || parts_->station->busy()) return;
     confirmExit();
 }
 
-MessageAnswer MainWindow::ask(std::string_view title, std::string_view text, MessageIcon icon,
-                             MessageButtons buttons) {
-    // No tick runs while the operator answers a box of a command.
-    const auto held = station_->hold();
-    return boxes_->show(title, text, icon, buttons);
-}
-
 void MainWindow::confirmExit() {
-    if (ask("Выход", "Вы действительно хотите выйти из программы?", MessageIcon::Warning,
-            MessageButtons::YesNo) != MessageAnswer::Yes)
+    if (parts_->heldBoxes->show("Выход", "Вы действительно хотите выйти из программы?", MessageIcon::Warning,
+                                MessageButtons::YesNo) != MessageAnswer::Yes)
         return;
     statusTimer_.stop();
     portScanTimer_.stop();
-    station_->shutdown();
+    parts_->station->shutdown();
     hide();
-    quit_();
+    parts_->quit();
 }
 
 // ---- The status and port-scan ticks
 
 void MainWindow::statusTick() {
-    if (station_->busy()) return;
-    const auto held = station_->hold();
-    showComputerDate();
-    station_->monitorLink(utf8(portSelector_->currentText()),
-                       [this](const zave::ReplyData& reply) { showDeviceDate(reply); });
-    if (station_->isOpen() && simulationBox_->isChecked()) sendSimulation();
-    updateLinkControls();
+    if (parts_->station->busy()) return;
+    const auto held = parts_->station->hold();
+    parts_->linkPanel->statusStep();
 }
 
-void MainWindow::portScanTick() {
-    station_->scanPorts(*catalog_);
-}
+void MainWindow::portScanTick() { parts_->station->scanPorts(*parts_->catalog); }

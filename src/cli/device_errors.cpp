@@ -7,9 +7,8 @@ namespace zave::cli {
 namespace {
 
 void reportOpenFailure(Console& console, const std::string& port, const SerialPort& serial) {
-    const std::string detail = serial.lastOpenDetail();
-    const size_t tab = detail.find('\t');
-    const std::string path = detail.substr(0, tab);
+    const OpenFailureDetail detail = serial.lastOpenDetail();
+    const std::string& path = detail.path;
     const std::string where = path.empty() || path == port ? port : port + " (" + path + ")";
     switch (serial.lastOpenFailure()) {
     case OpenFailure::Busy: {
@@ -20,7 +19,7 @@ void reportOpenFailure(Console& console, const std::string& port, const SerialPo
         return;
     }
     case OpenFailure::PermissionDenied: {
-        const std::string group = tab == std::string::npos ? std::string() : detail.substr(tab + 1);
+        const std::string& group = detail.group;
         Json data{{"port", port}, {"path", path}};
         if (!group.empty()) data["group"] = group;
         console.error("permission",

@@ -18,7 +18,7 @@ public:
     bool isOpen() const override { return port_->isOpen(); }
     void close() override { port_->close(); }
     OpenFailure lastOpenFailure() const override { return port_->lastOpenFailure(); }
-    std::string lastOpenDetail() const override { return port_->lastOpenDetail(); }
+    OpenFailureDetail lastOpenDetail() const override { return port_->lastOpenDetail(); }
     size_t bytesWaiting() override { return port_->bytesWaiting(); }
     size_t readWaiting(char* buffer, size_t max) override {
         const size_t n = port_->readWaiting(buffer, max);

@@ -29,16 +29,12 @@ ExchangeResult statusQuery(SerialPort& port, ExchangeEngine& engine) {
 }
 
 #ifndef _WIN32
-// The hint for a port the operator may not open: the detail holds the
-// device path and the group that owns it, separated by a tab.
-std::string permissionHint(const std::string& detail) {
-    const size_t tab = detail.find('\t');
-    const std::string path = tab == std::string::npos ? detail : detail.substr(0, tab);
-    const std::string group = tab == std::string::npos ? std::string() : detail.substr(tab + 1);
+// The hint for a port the operator may not open.
+std::string permissionHint(const OpenFailureDetail& detail) {
     std::string text = "Нет доступа к порту";
-    if (!path.empty()) text += " " + path;
-    if (!group.empty())
-        text += ": добавьте пользователя в группу " + group + " и войдите в систему заново";
+    if (!detail.path.empty()) text += " " + detail.path;
+    if (!detail.group.empty())
+        text += ": добавьте пользователя в группу " + detail.group + " и войдите в систему заново";
     else
         text += ": проверьте права доступа к устройству";
     return text;

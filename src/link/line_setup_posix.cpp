@@ -16,10 +16,10 @@ namespace zave::posix {
 
 namespace {
 
-// "<path>\t<group>" for the permission hint; just the path when the group is unknown.
-std::string permissionDetail(const std::string& path) {
+// The path and the group that owns it, for the permission hint.
+OpenFailureDetail permissionDetail(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return path;
+    if (::stat(path.c_str(), &st) != 0) return {path, {}};
     long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
     if (size <= 0) size = 16384;
     std::vector<char> buffer(size_t(size), '\0');
@@ -30,8 +30,8 @@ std::string permissionDetail(const std::string& path) {
            buffer.size() < (1u << 20))
         buffer.resize(buffer.size() * 2);
     if (rc != 0 || found == nullptr || found->gr_name == nullptr || found->gr_name[0] == '\0')
-        return path + "\t" + std::to_string(st.st_gid);
-    return path + "\t" + found->gr_name;
+        return {path, std::to_string(st.st_gid)};
+    return {path, found->gr_name};
 }
 
 OpenFailure failureOfOpen(int error) {
@@ -75,14 +75,14 @@ void giveUpClaim(int fd, bool exclusive) {
 
 }  // namespace
 
-Line openLineDevice(const std::string& path, OpenFailure& failure, std::string& detail) {
+Line openLineDevice(const std::string& path, OpenFailure& failure, OpenFailureDetail& detail) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         failure = failureOfOpen(errno);
-        detail = failure == OpenFailure::PermissionDenied ? permissionDetail(path) : path;
+        detail = failure == OpenFailure::PermissionDenied ? permissionDetail(path) : OpenFailureDetail{path, {}};
         return nullptr;
     }
 
@@ -95,7 +95,7 @@ Line openLineDevice(const std::string& path, OpenFailure& failure, std::string& 
     } while (locked != 0 && errno == EINTR);
     if (locked != 0 || !applySettings(fd)) {
         failure = locked != 0 ? OpenFailure::Busy : OpenFailure::Settings;
-        detail = path;
+        detail = {path, {}};
         giveUpClaim(fd, exclusive);
         ::close(fd);
         return nullptr;

@@ -62,7 +62,7 @@ void checkHangup(OpenLine& line);
 // Opening: the device at `path` claimed exclusively and set to 9600 8N1
 // without flow control, RTS inactive, input flushed. Null on failure, with
 // the reason and the detail the operator may need.
-Line openLineDevice(const std::string& path, OpenFailure& failure, std::string& detail);
+Line openLineDevice(const std::string& path, OpenFailure& failure, OpenFailureDetail& detail);
 // Gives up the claim on the device so that the next opener is not refused,
 // even while a call still holds the descriptor.
 void releaseLineClaim(const OpenLine& line);

@@ -11,6 +11,15 @@ namespace zave {
 
 enum class OpenFailure { None, NotFound, PermissionDenied, Busy, Settings };
 
+// What the operator may need to know about a failed open: the device path
+// and, when rights are missing, the group that owns the device (empty when
+// unknown). Both empty when unknown.
+struct OpenFailureDetail {
+    std::string path;
+    std::string group;
+    friend bool operator==(const OpenFailureDetail&, const OpenFailureDetail&) = default;
+};
+
 enum class WaitResult { Input, Timeout, Woken, Gone };
 
 class SerialPort {
@@ -22,10 +31,9 @@ public:
     virtual bool open(const std::string& portName) = 0;
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
-    // Why the last open failed, and a device path or group the operator may
-    // need to know about (for the permission hint); empty when unknown.
+    // Why the last open failed, and the path and group for the permission hint.
     virtual OpenFailure lastOpenFailure() const = 0;
-    virtual std::string lastOpenDetail() const = 0;
+    virtual OpenFailureDetail lastOpenDetail() const = 0;
 
     // Bytes waiting in the input queue; a vanished device reads as 0 and
     // leaves the port not open.

@@ -34,7 +34,7 @@ bool PosixSerialPort::open(const std::string& portName) {
     // One port slot: a port still held from before is released first.
     close();
     failure_ = OpenFailure::None;
-    detail_.clear();
+    detail_ = {};
 
     const std::optional<std::string> path = resolvePortPath(portName);
     if (!path) {

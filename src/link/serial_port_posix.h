@@ -21,7 +21,7 @@ public:
     bool isOpen() const override;
     void close() override;
     OpenFailure lastOpenFailure() const override { return failure_; }
-    std::string lastOpenDetail() const override { return detail_; }
+    OpenFailureDetail lastOpenDetail() const override { return detail_; }
 
     size_t bytesWaiting() override;
     size_t readWaiting(char* buffer, size_t max) override;
@@ -47,7 +47,7 @@ private:
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     OpenFailure failure_ = OpenFailure::None;
-    std::string detail_;
+    OpenFailureDetail detail_;
 };
 
 }  // namespace zave::posix

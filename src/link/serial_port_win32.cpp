@@ -81,7 +81,7 @@ public:
     bool open(const std::string& portName) override {
         close();
         failure_ = OpenFailure::None;
-        detail_.clear();
+        detail_ = {};
 
         // A device path is taken as it is; any other name is a port's.
         const std::string path = isDevicePath(portName) ? portName : "\\\\.\\" + portName;
@@ -89,7 +89,7 @@ public:
                                  0, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             failure_ = failureOfOpen(::GetLastError());
-            detail_ = path;
+            detail_ = {path, {}};
             return false;
         }
         // Released again (the handle closed) when anything below fails.
@@ -147,7 +147,7 @@ public:
     }
 
     OpenFailure lastOpenFailure() const override { return failure_; }
-    std::string lastOpenDetail() const override { return detail_; }
+    OpenFailureDetail lastOpenDetail() const override { return detail_; }
 
     size_t bytesWaiting() override {
         const auto d = usable();
@@ -212,7 +212,7 @@ public:
 private:
     bool refused(const std::string& path) {
         failure_ = OpenFailure::Settings;
-        detail_ = path;
+        detail_ = {path, {}};
         return false;
     }
 
@@ -236,7 +236,7 @@ private:
     volatile LONG wakeFlag_ = 0;
     bool fineTimer_ = false;  // timeBeginPeriod(1) holds until close()
     OpenFailure failure_ = OpenFailure::None;
-    std::string detail_;
+    OpenFailureDetail detail_;
 };
 
 }  // namespace

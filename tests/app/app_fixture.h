@@ -25,20 +25,26 @@ class FakeFileDialogs : public FileDialogs {
 public:
     std::optional<QString> openFile() override {
         ++openCalls;
-        if (opens.empty()) return std::nullopt;
-        auto r = opens.front();
-        opens.pop_front();
-        return r;
+        return take(opens);
     }
     std::optional<QString> saveFile() override {
         ++saveCalls;
-        if (saves.empty()) return std::nullopt;
-        auto r = saves.front();
-        saves.pop_front();
-        return r;
+        return take(saves);
     }
     std::deque<std::optional<QString>> opens, saves;
     int openCalls = 0, saveCalls = 0;
+
+private:
+    // The next answer of a dialog; cancelled when none is queued.
+    static std::optional<QString> take(std::deque<std::optional<QString>>& answers) {
+        if (answers.empty() || !answers.front()) {
+            if (!answers.empty()) answers.pop_front();
+            return std::nullopt;
+        }
+        const QString path = *answers.front();
+        answers.pop_front();
+        return path;
+    }
 };
 
 class FakeShell : public DesktopShell {

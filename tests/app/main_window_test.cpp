@@ -75,7 +75,9 @@ TEST_F(AppTest, EveryNamedControlHasItsKindPlaceAndCaption) {
         EXPECT_TRUE(w->inherits(row.kind)) << w->metaObject()->className();
         EXPECT_EQ(w->parentWidget()->objectName(), QString("configPage"));
         EXPECT_EQ(w->geometry(), QRect(row.x, row.y, row.w, row.h));
-        if (row.caption) EXPECT_EQ(captionOf(w), QString::fromUtf8(row.caption));
+        if (row.caption) {
+            EXPECT_EQ(captionOf(w), QString::fromUtf8(row.caption));
+        }
     }
     for (int k = 1; k <= 12; ++k) {
         SCOPED_TRACE(k);

@@ -39,12 +39,12 @@ TEST(CliPorts, ListsTheSimulatorWithItsDevice) {
 // give here (the tests may run as root, whom no permission stops).
 class RefusingPort final : public SerialPort {
 public:
-    RefusingPort(OpenFailure failure, std::string detail) : failure_(failure), detail_(std::move(detail)) {}
+    RefusingPort(OpenFailure failure, OpenFailureDetail detail) : failure_(failure), detail_(std::move(detail)) {}
     bool open(const std::string&) override { return false; }
     bool isOpen() const override { return false; }
     void close() override {}
     OpenFailure lastOpenFailure() const override { return failure_; }
-    std::string lastOpenDetail() const override { return detail_; }
+    OpenFailureDetail lastOpenDetail() const override { return detail_; }
     size_t bytesWaiting() override { return 0; }
     size_t readWaiting(char*, size_t) override { return 0; }
     size_t write(const char*, size_t) override { return 0; }
@@ -53,7 +53,7 @@ public:
 
 private:
     OpenFailure failure_;
-    std::string detail_;
+    OpenFailureDetail detail_;
 };
 
 // status as a script meets it: exit code, standard output and standard
@@ -107,10 +107,10 @@ TEST(CliStatus, Outcomes) {
           "zavectl: COM33 (/dev/ttyUSB0): нет прав на порт; вступите в группу dialout (sudo usermod -aG dialout "
           "$USER) и войдите в систему заново"},
          "permission", 0,
-         [] { return std::make_unique<RefusingPort>(OpenFailure::PermissionDenied, "/dev/ttyUSB0\tdialout"); }},
+         [] { return std::make_unique<RefusingPort>(OpenFailure::PermissionDenied, OpenFailureDetail{"/dev/ttyUSB0", "dialout"}); }},
         {"busy", {}, "COM34", cli::kExitDevice, {},
          {"<t> Ошибка отрытия COM34", "zavectl: COM34 (/dev/ttyUSB1): порт занят другой программой"}, "busy", 0,
-         [] { return std::make_unique<RefusingPort>(OpenFailure::Busy, "/dev/ttyUSB1"); }},
+         [] { return std::make_unique<RefusingPort>(OpenFailure::Busy, OpenFailureDetail{"/dev/ttyUSB1", ""}); }},
         {"control characters", {}, "/dev/\x1b[2Jx\ny", cli::kExitDevice, {},
          {"<t> Ошибка отрытия /dev/\\x1B[2Jx\\ny", "zavectl: /dev/\\x1B[2Jx\\ny: порт не найден"}, "notFound", 0},
     };

@@ -16,7 +16,7 @@ public:
     bool isOpen() const override { return false; }
     void close() override {}
     OpenFailure lastOpenFailure() const override { return OpenFailure::NotFound; }
-    std::string lastOpenDetail() const override { return {}; }
+    OpenFailureDetail lastOpenDetail() const override { return {}; }
     size_t bytesWaiting() override { return 0; }
     size_t readWaiting(char*, size_t) override { return 0; }
     size_t write(const char*, size_t) override { return 0; }

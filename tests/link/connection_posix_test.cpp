@@ -362,30 +362,30 @@ public:
     bool isOpen() const override { return false; }
     void close() override {}
     OpenFailure lastOpenFailure() const override { return failure; }
-    std::string lastOpenDetail() const override { return detail; }
+    OpenFailureDetail lastOpenDetail() const override { return detail; }
     size_t bytesWaiting() override { return 0; }
     size_t readWaiting(char*, size_t) override { return 0; }
     size_t write(const char*, size_t) override { return 0; }
     WaitResult waitForInput(Deadline) override { return WaitResult::Gone; }
     void wake() override {}
     OpenFailure failure = OpenFailure::PermissionDenied;
-    std::string detail = "/dev/ttyUSB0\tdialout";
+    OpenFailureDetail detail{"/dev/ttyUSB0", "dialout"};
 };
 
 TEST(ConnectionOpenFailureTest, OnlyMissingRightsGetAHint) {
     struct Case {
         OpenFailure failure;
-        std::string detail;
+        OpenFailureDetail detail;
         std::vector<std::string> lines;
     } cases[] = {
-        {OpenFailure::PermissionDenied, "/dev/ttyUSB0\tdialout",
+        {OpenFailure::PermissionDenied, {"/dev/ttyUSB0", "dialout"},
          {kStamp + " Ошибка отрытия COM33",
           "Нет доступа к порту /dev/ttyUSB0: добавьте пользователя в группу dialout и войдите в систему заново"}},
-        {OpenFailure::PermissionDenied, "/dev/ttyUSB0",
+        {OpenFailure::PermissionDenied, {"/dev/ttyUSB0", ""},
          {kStamp + " Ошибка отрытия COM33", "Нет доступа к порту /dev/ttyUSB0: проверьте права доступа к устройству"}},
-        {OpenFailure::Busy, "/dev/ttyUSB0", {kStamp + " Ошибка отрытия COM33"}},
-        {OpenFailure::NotFound, "", {kStamp + " Ошибка отрытия COM33"}},
-        {OpenFailure::Settings, "/dev/ttyUSB0", {kStamp + " Ошибка отрытия COM33"}},
+        {OpenFailure::Busy, {"/dev/ttyUSB0", ""}, {kStamp + " Ошибка отрытия COM33"}},
+        {OpenFailure::NotFound, {}, {kStamp + " Ошибка отрытия COM33"}},
+        {OpenFailure::Settings, {"/dev/ttyUSB0", ""}, {kStamp + " Ошибка отрытия COM33"}},
     };
     for (const Case& c : cases) {
         DeniedPort port;

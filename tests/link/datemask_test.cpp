@@ -27,6 +27,8 @@ struct MaskCase {
     const char* expected;
 };
 
+void PrintTo(const MaskCase& c, std::ostream* os) { *os << '"' << c.mask << '"'; }
+
 class DateMaskTest : public ::testing::TestWithParam<MaskCase> {};
 
 TEST_P(DateMaskTest, Formats) {

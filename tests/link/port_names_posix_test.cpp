@@ -17,6 +17,8 @@ struct FixedCase {
     const char* path;
 };
 
+void PrintTo(const FixedCase& c, std::ostream* os) { *os << c.name << " -> " << c.path; }
+
 class FixedTableTest : public ::testing::TestWithParam<FixedCase> {};
 
 TEST_P(FixedTableTest, MapsWithoutLinks) {

@@ -22,7 +22,7 @@ TEST(Win32SerialPort, OpenFailuresLeaveThePortClosed) {
         auto port = makeSystemSerialPort();
         EXPECT_FALSE(port->open(c.name)) << c.name;
         EXPECT_EQ(port->lastOpenFailure(), c.failure) << c.name;
-        EXPECT_EQ(port->lastOpenDetail(), std::string("\\\\.\\") + c.name);
+        EXPECT_EQ(port->lastOpenDetail().path, std::string("\\\\.\\") + c.name);
         EXPECT_FALSE(port->isOpen()) << c.name;
     }
 }

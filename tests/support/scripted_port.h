@@ -44,7 +44,7 @@ public:
         open_ = false;
     }
     OpenFailure lastOpenFailure() const override { return OpenFailure::None; }
-    std::string lastOpenDetail() const override { return {}; }
+    OpenFailureDetail lastOpenDetail() const override { return {}; }
 
     size_t bytesWaiting() override {
         std::lock_guard lock(m_);

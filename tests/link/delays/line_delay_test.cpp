@@ -34,6 +34,8 @@ struct Row {
     std::vector<std::string> args;
 };
 
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+
 const Row kRows[] = {
     {"Prompt", {"--delay-ms", "0"}},
     {"Delay250", {"--delay-ms", "250"}},

@@ -1,0 +1,49 @@
+// The link panel: the port selector and the link buttons, the log, both
+// dates and the clock button. It forwards the operator's clicks to the
+// device station and shows what the status tick brings.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/config_page.h"
+#include "app/week_plan_editor.h"
+#include "device/device_station.h"
+#include "link/host.h"
+
+class DesktopShell;
+
+class LinkPanel final : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        zave::DeviceStation& station;
+        WeekPlanEditor& editor;
+        zave::Clock& clock;
+        DesktopShell& shell;
+        // The text of the volume field that has the focus, if one has.
+        std::function<std::optional<std::string>()> focusedVolumeText;
+    };
+    LinkPanel(const LinkControls& link, const SoundControls& sound, QWidget* window, Parts parts);
+
+    // The device steps of the status tick: the computer's date, the link
+    // monitor, the simulation and the buttons' state.
+    void statusStep();
+    int32_t simulationLevel() const { return simulationLevel_; }
+
+private:
+    void connectDevice();
+    void writeProgram();
+    void readProgram();
+    void sendSimulation();
+    void updateLinkControls();
+    std::string portSelectorText() const;
+
+    LinkControls c_;
+    SoundControls sound_;
+    QWidget* window_;
+    Parts parts_;
+    int32_t simulationLevel_ = 0;
+};

@@ -1,0 +1,95 @@
+// The document commands' questions and what each answer does, without a
+// window; the window's own test keeps the menu path and the files' bytes.
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/document_controller.h"
+#include "app_fixture.h"
+#include "recording_views.h"
+#include "schedule/ptm_codec.h"
+
+namespace {
+
+using zave::MessageAnswer;
+
+class DocumentControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zave::resetDocument(doc);
+        doc.slot(2, 1) = {1, 8, 0, 50};
+    }
+    zave::ScheduleDocument doc;
+    RecordingViews views;
+    WeekPlanEditor editor{doc, views, views};
+    zave::testing::FakeMessageBoxes boxes;
+    apptest::FakeFileDialogs files;
+    DocumentController documents{editor, boxes, files};
+};
+
+TEST_F(DocumentControllerTest, OnlyYesReplacesTheDocument) {
+    struct Row {
+        const char* what;
+        void (DocumentController::*command)();
+        MessageAnswer answer;
+        int dialogs;     // file dialogs opened
+        bool replaced;   // the document was reset or read
+    } rows[] = {
+        {"New, No", &DocumentController::newDocument, MessageAnswer::No, 0, false},
+        {"New, Yes", &DocumentController::newDocument, MessageAnswer::Yes, 0, true},
+        {"Open, No", &DocumentController::openDocument, MessageAnswer::No, 0, false},
+        {"Open, Yes, dialog cancelled", &DocumentController::openDocument, MessageAnswer::Yes, 1, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        SetUp();
+        files.openCalls = 0;
+        views.selectedDay = 0;
+        boxes.shown.clear();
+        boxes.answers = {r.answer};
+        (documents.*r.command)();
+        EXPECT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(files.openCalls, r.dialogs);
+        EXPECT_EQ(doc.slot(2, 1) == zave::TimeSlot{}, r.replaced);
+        EXPECT_EQ(views.selectedDay, r.replaced ? 1 : 0);  // a replaced document is shown from its day
+    }
+}
+
+TEST_F(DocumentControllerTest, AnUnreadableFileIsReportedAndTheDocumentShown) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("broken.ptm");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a program\n");
+    f.close();
+    files.opens = {path};
+    boxes.answers = {MessageAnswer::Yes};
+    documents.openDocument();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].title, "Ошибка");
+    EXPECT_EQ(boxes.shown[1].buttons, zave::MessageButtons::Ok);
+    EXPECT_EQ(views.selectedDay, doc.currentDay);
+}
+
+TEST_F(DocumentControllerTest, SaveAsksAgainUntilAReplaceIsConfirmed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString taken = dir.filePath("taken.ptm");
+    QFile f(taken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+    f.close();
+    // "taken" (the extension is added) is refused once, then confirmed.
+    files.saves = {dir.filePath("taken"), taken};
+    boxes.answers = {MessageAnswer::No, MessageAnswer::Yes};
+    documents.saveDocument();
+    EXPECT_EQ(files.saveCalls, 2);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].title, "Подтвердить сохранение");
+    EXPECT_EQ(boxes.shown[0].text, "taken.ptm уже существует.\nЗаменить?");
+    zave::ScheduleDocument back;
+    ASSERT_EQ(zave::readDocumentFile(taken.toStdString(), back), zave::DocumentReadStatus::Ok);
+    EXPECT_EQ(back.slot(2, 1), (zave::TimeSlot{1, 8, 0, 50}));
+}
+
+}  // namespace
