@@ -1,10 +1,9 @@
 // The small commands of the main window: help, web site, Device Manager and About.
-#include <QDir>
-
 #include "app/desktop_shell.h"
+#include "app/help_location.h"
 #include "app/main_window.h"
 
-void MainWindow::openHelp() { shell_->openWithDefaultHandler(QDir::current().absoluteFilePath("help.chm")); }
+void MainWindow::openHelp() { shell_->openWithDefaultHandler(helpToOpenHere()); }
 
 void MainWindow::openWebSite() { shell_->openWithDefaultHandler(QString::fromUtf8(kWebSiteAddress)); }
 
