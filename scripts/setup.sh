@@ -12,6 +12,7 @@ packages=(
   dpkg-dev file lintian appstream desktop-file-utils qt6-qpa-plugins
   fonts-dejavu-extra qt6-translations-l10n
   nsis zip xdotool fonts-wine
+  fp-utils libchm-bin
 )
 
 missing=()

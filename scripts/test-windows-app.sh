@@ -7,10 +7,15 @@
 #      Wine COM port to zave-devsim: port list, connect, program write and
 #      read, clock; a screenshot of its main window;
 #   4. the installer and the zip; the installer run silently under Wine, the
-#      installed program started, then uninstalled.
+#      installed help.chm listed (a valid compiled help file with every page
+#      and picture of the manual, its contents and index), the installed
+#      program started, then uninstalled.
+# The widget tests run where the only condensed face is the one built into
+# the programs, so they measure what every Windows shows.
 #
 #   scripts/test-windows-app.sh [BUILD_ROOT]     (default: build/)
-# Needs zave-devsim of the Linux build (BUILD_ROOT/main); builds it if missing.
+# Needs zave-devsim and the HTML manual of the Linux build (BUILD_ROOT/main);
+# builds them there (the manual's pictures come from the Linux program).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)"
@@ -28,24 +33,35 @@ qt="$("$root/scripts/build-qt-mingw.sh")"
 gtest="$out/mingw-gtest"
 "$root/scripts/build-gtest-mingw.sh" "$gtest"
 
-step "cross-building zave.exe, the widget tests, the test build and the installer"
-ZAVE_TARGETS="zave test_app zave-drive windows-package" "${nice_cmd[@]}" "$root/scripts/build.sh" "$dir" \
+step "the simulator and the HTML manual of the Linux build"
+ZAVE_TARGETS="zave-devsim zave-manual" "${nice_cmd[@]}" "$root/scripts/build.sh" "$out/main" >/dev/null
+manual_html="$out/main/manual/html"
+[ -f "$manual_html/index.html" ] || fail "no HTML manual in $manual_html"
+
+step "cross-building zave.exe, the widget tests, the test build, help.chm and the installer"
+ZAVE_TARGETS="zave test_app zave-drive zave-help-chm windows-package" "${nice_cmd[@]}" "$root/scripts/build.sh" "$dir" \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DZAVE_MINGW_PREFIXES="$gtest/install" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE_LOADER" \
-  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF
+  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF -DZAVE_MANUAL_HTML="$manual_html"
 installer="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.exe)"
 zip="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.zip)"
 echo "zave.exe $(stat -c %s "$dir/src/app/zave.exe") bytes (stripped in the packages:" \
   "$(stat -c %s "$dir/packaging/windows/stage/zave.exe")); installer $(stat -c %s "$installer"); zip $(stat -c %s "$zip")"
-[ "$(unzip -Z1 "$zip")" = zave.exe ] || fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe alone"
+[ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "help.chm zave.exe " ] ||
+  fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe and help.chm"
 
-# Wine: one private prefix; Qt finds the host's DejaVu fonts on the offscreen platform.
+# Wine: one private prefix. On the offscreen platform Qt finds fonts in one
+# folder only: DejaVu Sans of normal width, no condensed face, so the window's
+# font can only come from inside the program.
 wine_env_init "$dir/wine"
+fonts="$dir/wine-fonts"
+rm -rf "$fonts" && mkdir -p "$fonts"
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fonts/"
 # Nothing of the installer's menu entries and icons may reach the host's desktop.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
-fontdir="Z:$(echo /usr/share/fonts/truetype/dejavu | tr / '\\')"
+fontdir="Z:$(echo "$fonts" | tr / '\\')"
 cleanup() {
   wine_stop
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
@@ -141,11 +157,16 @@ menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orva
 for f in "$installed/zave.exe" "$installed/Uninstall.exe" "$menu/Orvatone Zave.lnk"; do
   [ -f "$f" ] || fail "the installer left no $f"
 done
-for f in zavectl.exe translations/qtbase_ru.qm; do
+for f in zavectl.exe help.chm translations/qtbase_ru.qm; do
   if [ -f "$dir/packaging/windows/stage/$f" ]; then
     cmp -s "$dir/packaging/windows/stage/$f" "$installed/$f" || fail "the installer left no $f"
   fi
 done
+# The installed help.chm: a compiled help file holding every page and picture
+# of the manual, its table of contents and its index.
+[ -f "$installed/help.chm" ] || fail "the installer left no help.chm beside zave.exe"
+cmake -DHTML="$manual_html" -DCHM="$installed/help.chm" -P "$root/tests/manual/check_manual.cmake" ||
+  fail "the installed help.chm lacks pages of the manual"
 "$WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvatoneZave' /v DisplayName \
   2>/dev/null </dev/null | grep -q "Orvatone Zave" || fail "no uninstall entry in the registry"
 # The installed program starts from its Start-menu entry, as the operator
