@@ -121,8 +121,9 @@ private:
     void copyDay() {
         click("copyDayButton");
         QWidget* dialog = nullptr;
-        QTest::qWaitFor([&] { return (dialog = topLevel("copyDayDialog")) && dialog->isVisible(); }, kWaitMs);
-        expect(dialog != nullptr, "the copy-day dialog opens");
+        const bool shown =
+            QTest::qWaitFor([&] { return (dialog = topLevel("copyDayDialog")) && dialog->isVisible(); }, kWaitMs);
+        expect(shown, "the copy-day dialog opens");
         if (!dialog) return;
         auto* source = find<QListWidget>("copySourceList", dialog);
         auto* targets = find<QListWidget>("copyTargetList", dialog);
