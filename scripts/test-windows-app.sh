@@ -5,7 +5,8 @@
 #   2. the widget tests under Wine on the offscreen platform;
 #   3. the test build on Xvfb with the windows platform, connected through a
 #      Wine COM port to zave-devsim: port list, connect, program write and
-#      read, clock; a screenshot of its main window;
+#      read, clock; a screenshot of its main window; its help command opens
+#      help.chm beside the program in Wine's help viewer;
 #   4. the installer and the zip; the installer run silently under Wine, the
 #      installed help.chm listed (a valid compiled help file with every page
 #      and picture of the manual, its contents and index), the installed
@@ -121,6 +122,8 @@ wine_start
 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 </dev/null
 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 </dev/null
 winpath() { echo "Z:$1" | tr / '\\'; }
+# The manual where the installer puts it: beside the program.
+cp "$dir/manual/help.chm" "$dir/tests/app/help.chm"
 "${nice_cmd[@]}" timeout 300 "$WINE_LOADER" "$dir/tests/app/zave-drive.exe" -platform windows:fontengine=freetype \
   --drive "$port" --out "$(winpath "$run")" >"$run/drive.log" 2>&1 &
 drive_pid=$!
@@ -138,6 +141,17 @@ cat "$run/drive.log"
 [ "$drive_rc" = 0 ] || fail "zave-drive.exe ended with $drive_rc; report: $(cat "$run/report.txt" 2>/dev/null)"
 [ -f "$run/main-window.png" ] || fail "no screenshot"
 echo "screenshot of the main window under Wine: $run/main-window.png"
+# Its help command opened the manual: Wine's viewer (hh.exe) shows a window
+# with the help file's title (its Cyrillic part depends on Wine's code page).
+help_window=""
+for _ in $(seq 180); do
+  help_window="$(xwininfo -root -tree | grep '"Orvatone Zave: .*("hh.exe" "hh.exe")' || true)"
+  [ -n "$help_window" ] && break
+  sleep 0.5
+done
+[ -n "$help_window" ] || fail "the help command of the test build opened no help viewer with the manual"
+import -window root "$run/help.png"
+echo "the help command opened help.chm in Wine's viewer: $run/help.png"
 
 # What the device stored, read from the simulator's own memory: Monday slot 1
 # (entry 1) on at 08:00 and Thursday slot 12 (entry 48) on at 23:00 (an hour
