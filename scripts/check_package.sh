@@ -6,8 +6,12 @@
 #  - unpacked into a scratch folder, it holds the programs, the desktop entry,
 #    the metainfo, the icon in every size, the manual pages and the README,
 #    under one id, and the entry and metainfo validate;
+#  - the operator's manual: its HTML index where the help command looks for
+#    it (beside bin/ in share/doc/zave/manual), every page and picture
+#    installed and reached from the index, every link landing;
 #  - the unpacked programs run: zave stays up offscreen, and under Xvfb it maps
-#    its main window with the icon found through the desktop id; zave-devsim
+#    its main window with the icon found through the desktop id, and its
+#    "Открыть справку" button hands the installed manual to the desktop; zave-devsim
 #    and zavectl (when it is built) answer --help.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -72,7 +76,23 @@ if grep -rqs 'add_executable(zavectl' "$root/src"; then
   [ -f "$root/docs/zavectl.1" ] && expect+=(share/man/man1/zavectl.1.gz)
   [ -f "$root/packaging/zavectl.bash-completion" ] && expect+=(share/bash-completion/completions/zavectl)
 fi
+manual=no
+if grep -q '^ZAVE_BUILD_MANUAL:BOOL=OFF' "$dir/CMakeCache.txt"; then
+  echo "package check: the manual is left out (ZAVE_BUILD_MANUAL=OFF)"
+else
+  [ -f "$dir/manual/html/index.html" ] || fail "the build made no manual (Xvfb missing?)"
+  manual=yes
+  expect+=(share/doc/zave/manual/index.html share/doc/zave/manual/style.css share/doc-base/zave-manual)
+  for page in "$root"/docs/manual/*.html; do expect+=("share/doc/zave/manual/$(basename "$page")"); done
+  for picture in "$dir"/manual/html/pictures/*.png; do expect+=("share/doc/zave/manual/pictures/$(basename "$picture")"); done
+fi
 for f in "${expect[@]}"; do [ -f "$usr/$f" ] || fail "the package lacks /usr/$f"; done
+if [ "$manual" = yes ]; then
+  # Where the help command of bin/zave looks: ../share/doc/zave/manual/index.html.
+  [ -f "$usr/bin/../share/doc/zave/manual/index.html" ] || fail "the manual is not where the help command looks"
+  cmake -DHTML="$usr/share/doc/zave/manual" -P "$root/tests/manual/check_manual.cmake" ||
+    fail "the installed manual's pages and pictures do not link up"
+fi
 for s in "${sizes[@]}"; do
   got="$(identify -format '%wx%h' "$usr/share/icons/hicolor/${s}x${s}/apps/$id.png")"
   [ "$got" = "${s}x${s}" ] || fail "the ${s}x${s} icon is $got"
@@ -115,8 +135,12 @@ xvfb=$!
 for _ in $(seq 120); do [ -s "$scratch/display" ] && break; sleep 0.5; done
 [ -s "$scratch/display" ] || fail "Xvfb did not start"
 display=":$(head -1 "$scratch/display")"
-DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$usr/share:/usr/share" \
-  "$usr/bin/zave" >"$scratch/xcb.log" 2>&1 &
+# A stand-in xdg-open notes what the program hands the desktop.
+mkdir -p "$scratch/stub" "$scratch/cwd"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s"\n' "$scratch/opened" >"$scratch/stub/xdg-open"
+chmod +x "$scratch/stub/xdg-open"
+(cd "$scratch/cwd" && DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_DATA_DIRS="$usr/share:/usr/share" \
+  PATH="$scratch/stub:$PATH" XDG_CURRENT_DESKTOP=X-Generic exec "$usr/bin/zave") >"$scratch/xcb.log" 2>&1 &
 app=$!
 wid=""
 for _ in $(seq 120); do
@@ -136,4 +160,12 @@ done
 [ -n "$icon" ] || fail "the main window has no icon (icon $id not found in the unpacked theme)"
 wm_class="$(DISPLAY="$display" xprop -id "$wid" WM_CLASS)"
 grep -q "\"$(key StartupWMClass)\"" <<<"$wm_class" || fail "StartupWMClass '$(key StartupWMClass)' is not in $wm_class"
-echo "package check: zave_${version} passes (desktop id $id, zavectl: $zavectl)"
+if [ "$manual" = yes ]; then
+  # The toolbar's help button (the fourth, after New, Open, Save and a
+  # separator), as the operator clicks it.
+  DISPLAY="$display" xdotool mousemove --window "$wid" 96 30 click 1
+  for _ in $(seq 40); do [ -s "$scratch/opened" ] && break; sleep 0.25; done
+  [ "$(cat "$scratch/opened" 2>/dev/null)" = "file://$usr/share/doc/zave/manual/index.html" ] ||
+    fail "the help button opened '$(cat "$scratch/opened" 2>/dev/null)', not the installed manual"
+fi
+echo "package check: zave_${version} passes (desktop id $id, zavectl: $zavectl, manual: $manual)"

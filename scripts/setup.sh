@@ -14,6 +14,7 @@ packages=(
   nsis zip xdotool fonts-wine
   libacl1-dev acl attr
   nlohmann-json3-dev libtomlplusplus-dev
+  fp-utils libchm-bin
 )
 
 missing=()

@@ -5,12 +5,18 @@
 #   2. the widget tests under Wine on the offscreen platform;
 #   3. the test build on Xvfb with the windows platform, connected through a
 #      Wine COM port to zave-devsim: port list, connect, program write and
-#      read, clock; a screenshot of its main window;
+#      read, clock; a screenshot of its main window; its help command opens
+#      help.chm beside the program in Wine's help viewer;
 #   4. the installer and the zip; the installer run silently under Wine, the
-#      installed program started, then uninstalled.
+#      installed help.chm listed (a valid compiled help file with every page
+#      and picture of the manual, its contents and index), the installed
+#      program started, then uninstalled.
+# The widget tests run where the only condensed face is the one built into
+# the programs, so they measure what every Windows shows.
 #
 #   scripts/test-windows-app.sh [BUILD_ROOT]     (default: build/)
-# Needs zave-devsim of the Linux build (BUILD_ROOT/main); builds it if missing.
+# Needs zave-devsim and the HTML manual of the Linux build (BUILD_ROOT/main);
+# builds them there (the manual's pictures come from the Linux program).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$(mkdir -p "${1:-$root/build}" && cd "${1:-$root/build}" && pwd)"
@@ -28,24 +34,35 @@ qt="$("$root/scripts/build-qt-mingw.sh")"
 gtest="$out/mingw-gtest"
 "$root/scripts/build-gtest-mingw.sh" "$gtest"
 
-step "cross-building zave.exe, the widget tests, the test build and the installer"
-ZAVE_TARGETS="zave test_app zave-drive windows-package" "${nice_cmd[@]}" "$root/scripts/build.sh" "$dir" \
+step "the simulator and the HTML manual of the Linux build"
+ZAVE_TARGETS="zave-devsim zave-manual" "${nice_cmd[@]}" "$root/scripts/build.sh" "$out/main" >/dev/null
+manual_html="$out/main/manual/html"
+[ -f "$manual_html/index.html" ] || fail "no HTML manual in $manual_html"
+
+step "cross-building zave.exe, the widget tests, the test build, help.chm and the installer"
+ZAVE_TARGETS="zave test_app zave-drive zave-help-chm windows-package" "${nice_cmd[@]}" "$root/scripts/build.sh" "$dir" \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DZAVE_MINGW_PREFIXES="$gtest/install" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$WINE_LOADER" \
-  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF
+  -DZAVE_BUILD_TOOLS=OFF -DZAVE_BUILD_BENCH=OFF -DZAVE_MANUAL_HTML="$manual_html"
 installer="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.exe)"
 zip="$(ls "$dir"/packaging/windows/orvatone-zave-*-win64.zip)"
 echo "zave.exe $(stat -c %s "$dir/src/app/zave.exe") bytes (stripped in the packages:" \
   "$(stat -c %s "$dir/packaging/windows/stage/zave.exe")); installer $(stat -c %s "$installer"); zip $(stat -c %s "$zip")"
-[ "$(unzip -Z1 "$zip")" = zave.exe ] || fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe alone"
+[ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "help.chm zave.exe " ] ||
+  fail "the zip holds $(unzip -Z1 "$zip" | tr '\n' ' '), not zave.exe and help.chm"
 
-# Wine: one private prefix; Qt finds the host's DejaVu fonts on the offscreen platform.
+# Wine: one private prefix. On the offscreen platform Qt finds fonts in one
+# folder only: DejaVu Sans of normal width, no condensed face, so the window's
+# font can only come from inside the program.
 wine_env_init "$dir/wine"
+fonts="$dir/wine-fonts"
+rm -rf "$fonts" && mkdir -p "$fonts"
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fonts/"
 # Nothing of the installer's menu entries and icons may reach the host's desktop.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
-fontdir="Z:$(echo /usr/share/fonts/truetype/dejavu | tr / '\\')"
+fontdir="Z:$(echo "$fonts" | tr / '\\')"
 cleanup() {
   wine_stop
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null || true
@@ -105,6 +122,8 @@ wine_start
 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 </dev/null
 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 </dev/null
 winpath() { echo "Z:$1" | tr / '\\'; }
+# The manual where the installer puts it: beside the program.
+cp "$dir/manual/help.chm" "$dir/tests/app/help.chm"
 "${nice_cmd[@]}" timeout 300 "$WINE_LOADER" "$dir/tests/app/zave-drive.exe" -platform windows:fontengine=freetype \
   --drive "$port" --out "$(winpath "$run")" >"$run/drive.log" 2>&1 &
 drive_pid=$!
@@ -122,6 +141,17 @@ cat "$run/drive.log"
 [ "$drive_rc" = 0 ] || fail "zave-drive.exe ended with $drive_rc; report: $(cat "$run/report.txt" 2>/dev/null)"
 [ -f "$run/main-window.png" ] || fail "no screenshot"
 echo "screenshot of the main window under Wine: $run/main-window.png"
+# Its help command opened the manual: Wine's viewer (hh.exe) shows a window
+# with the help file's title (its Cyrillic part depends on Wine's code page).
+help_window=""
+for _ in $(seq 180); do
+  help_window="$(xwininfo -root -tree | grep '"Orvatone Zave: .*("hh.exe" "hh.exe")' || true)"
+  [ -n "$help_window" ] && break
+  sleep 0.5
+done
+[ -n "$help_window" ] || fail "the help command of the test build opened no help viewer with the manual"
+import -window root "$run/help.png"
+echo "the help command opened help.chm in Wine's viewer: $run/help.png"
 
 # What the device stored, read from the simulator's own memory: Monday slot 1
 # (entry 1) on at 08:00 and Thursday slot 12 (entry 48) on at 23:00 (an hour
@@ -141,11 +171,16 @@ menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orva
 for f in "$installed/zave.exe" "$installed/Uninstall.exe" "$menu/Orvatone Zave.lnk"; do
   [ -f "$f" ] || fail "the installer left no $f"
 done
-for f in zavectl.exe translations/qtbase_ru.qm; do
+for f in zavectl.exe help.chm translations/qtbase_ru.qm; do
   if [ -f "$dir/packaging/windows/stage/$f" ]; then
     cmp -s "$dir/packaging/windows/stage/$f" "$installed/$f" || fail "the installer left no $f"
   fi
 done
+# The installed help.chm: a compiled help file holding every page and picture
+# of the manual, its table of contents and its index.
+[ -f "$installed/help.chm" ] || fail "the installer left no help.chm beside zave.exe"
+cmake -DHTML="$manual_html" -DCHM="$installed/help.chm" -P "$root/tests/manual/check_manual.cmake" ||
+  fail "the installed help.chm lacks pages of the manual"
 "$WINE_LOADER" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvatoneZave' /v DisplayName \
   2>/dev/null </dev/null | grep -q "Orvatone Zave" || fail "no uninstall entry in the registry"
 # The installed program starts from its Start-menu entry, as the operator

@@ -1,6 +1,6 @@
 ; The Windows installer of Orvatone Zave. Built by the windows-package target:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.07 -DSTAGE=<folder with zave.exe>
-;            [-DWITH_ZAVECTL] -DOUTFILE=<installer.exe> zave.nsi
+;            [-DWITH_ZAVECTL] [-DWITH_HELP] -DOUTFILE=<installer.exe> zave.nsi
 ; Silent use: installer.exe /S [/D=folder]; Uninstall.exe /S.
 
 ; A 64-bit installer for the 64-bit program (it also runs where only 64-bit
@@ -57,6 +57,9 @@ Section "${PRODUCT}"
 !ifdef WITH_ZAVECTL
   File "${STAGE}\zavectl.exe"
 !endif
+!ifdef WITH_HELP
+  File "${STAGE}\help.chm"
+!endif
 !ifdef WITH_TRANSLATIONS
   SetOutPath "$INSTDIR\translations"
   File "${STAGE}\translations\qtbase_ru.qm"
@@ -89,6 +92,7 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\${PRODUCT}"
   Delete "$INSTDIR\zave.exe"
   Delete "$INSTDIR\zavectl.exe"
+  Delete "$INSTDIR\help.chm"
   Delete "$INSTDIR\Uninstall.exe"
   Delete "$INSTDIR\translations\qtbase_ru.qm"
   RMDir "$INSTDIR\translations"

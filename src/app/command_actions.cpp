@@ -1,6 +1,6 @@
 #include "app/command_actions.h"
 
-#include <QDir>
+#include "app/help_location.h"
 
 #include "app/desktop_shell.h"
 #include "app/document_controller.h"
@@ -23,7 +23,7 @@ void CommandActions::run(CommandId id) {
     }
 }
 
-void CommandActions::openHelp() { shell_.openWithDefaultHandler(QDir::current().absoluteFilePath("help.chm")); }
+void CommandActions::openHelp() { shell_.openWithDefaultHandler(helpToOpenHere()); }
 
 void CommandActions::showAbout() {
     if (aboutWindow_) return;

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QProxyStyle>
@@ -25,6 +27,13 @@ QFont layoutFont() {
     font.setPixelSize(10);
     font.setHintingPreference(QFont::PreferVerticalHinting);
     return font;
+}
+
+// The Windows build carries the font file inside the program (see
+// CMakeLists.txt); elsewhere the system's copy (fonts-dejavu-extra) serves.
+void registerBuiltInFont() {
+    const QString file = QStringLiteral(":/fonts/DejaVuSansCondensed.ttf");
+    if (QFile::exists(file)) QFontDatabase::addApplicationFont(file);
 }
 
 // Fusion everywhere, so that the frames and margins the layout leaves for
@@ -61,6 +70,7 @@ bool installQtTranslations(QApplication& app) {
 
 bool applyLookAndLanguage(QApplication& app) {
     QApplication::setStyle(new LayoutStyle);
+    registerBuiltInFont();
     QApplication::setFont(layoutFont());
     return installQtTranslations(app);
 }

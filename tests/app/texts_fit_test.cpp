@@ -1,6 +1,7 @@
 // Every text of every window shows whole at the program's own font, in the
 // sizes the layout gives its controls.
 #include <QFont>
+#include <QRawFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -27,6 +28,21 @@ TEST_F(AppTest, EveryTextOfTheMainWindowShowsWhole) {
     // Captions, the three lists' items, the slot fields and pickers, the tab.
     EXPECT_GT(expectTextsFit(window.get()), 200);
     EXPECT_EQ(QApplication::font().family(), window->font().family()) << "no control sets its own font";
+}
+
+// What the fit tests measure is what the operator sees only if the window
+// gets the font it asks for, not a fallback (the Windows build brings it
+// along; the Windows test run offers the system no condensed face).
+TEST_F(AppTest, TheWindowsTextsAreDrawnInDejaVuSansCondensed) {
+    for (QWidget* w : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(find<QLineEdit>("slotVolumeField1"))}) {
+        const QRawFont face = QRawFont::fromFont(w->font());
+        ASSERT_TRUE(face.isValid());
+        const QString name = face.familyName() + ' ' + face.styleName();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(face.familyName().startsWith("DejaVu Sans"));
+        EXPECT_TRUE(name.contains("Condensed"));
+        EXPECT_FALSE(name.contains("Mono") || name.contains("Bold") || name.contains("Oblique"));
+    }
 }
 
 TEST_F(AppTest, TheSlotFieldsShowTheWidestValuesTheyHold) {

@@ -8,8 +8,10 @@
 // connects, composes a program, writes it, spoils the editor, reads the
 // program back, sets the device clock and disconnects. Then it writes
 // FOLDER/ready, waits (a minute at most) for FOLDER/shot-done while the
-// caller photographs the window, writes FOLDER/report.txt (one line per
+// caller photographs the window, gives the help command (the caller looks
+// for the help viewer's window), writes FOLDER/report.txt (one line per
 // check) and ends the program: exit code 0 when every check held.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -49,6 +51,7 @@ public:
                   lastLogLine());
         }
         photograph();
+        openHelp();
         finish();
     }
 
@@ -211,6 +214,13 @@ private:
         ready.close();
         const bool taken = QTest::qWaitFor([&] { return QFile::exists(out_ + "/shot-done"); }, 60000);
         check(taken, "the caller took the screenshot");
+    }
+
+    // "Справка", as the operator chooses it from the menu.
+    void openHelp() {
+        auto* help = w_->findChild<QAction*>("command4");
+        check(help != nullptr, "the help command exists");
+        if (help) help->trigger();
     }
 
     void finish() {
