@@ -24,19 +24,14 @@
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "schedule/document.h"
+#include "bench_support.h"
 #include "support/devsim_spawn.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace zave_bench;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-
-class QuietLog : public zave::LogSink {
-public:
-    void logLine(std::string_view text, zave::LogMode) override { last = text; }
-    std::string last;
-};
 
 // Answers No to the question, so the link stays open; remembers when the first box came.
 class TimedBoxes : public zave::MessageBoxes {
@@ -47,55 +42,6 @@ public:
     }
     int shown = 0;
     Clock::time_point firstAt{};
-};
-
-class NoPump : public zave::EventPump {
-public:
-    void dropPendingEvents(int) override {}
-};
-
-class NoProgress : public zave::ProgressUi {
-public:
-    void openProgressWindow() override {}
-    void closeProgressWindow() override {}
-    void setProgress(int) override {}
-    bool stopRequested() override { return false; }
-};
-
-// One simulator run whose trace is drained in the background.
-class Sim {
-public:
-    explicit Sim(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        pid_ = zave::testing::spawnDevSim(ZAVE_DEVSIM_PATH, args, fds[1]);
-        ::close(fds[1]);
-        fd_ = fds[0];
-        std::string first;
-        for (char ch; pid_ > 0 && first.find('\n') == std::string::npos;) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0 || ::read(fd_, &ch, 1) != 1) break;
-            first += ch;
-        }
-        ok_ = first.rfind("port COM200", 0) == 0;
-        drain_ = std::thread([fd = fd_] {
-            char buf[4096];
-            while (::read(fd, buf, sizeof buf) > 0) {
-            }
-        });
-    }
-    ~Sim() {
-        if (pid_ > 0) zave::testing::endDevSim(pid_, SIGTERM);
-        if (drain_.joinable()) drain_.join();
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    bool ok_ = false;
-    std::thread drain_;
 };
 
 // A device that answers the greeting and then falls silent.

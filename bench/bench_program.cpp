@@ -20,34 +20,12 @@
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "schedule/document.h"
+#include "bench_support.h"
 #include "support/devsim_spawn.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class QuietLog : public zave::LogSink {
-public:
-    void logLine(std::string_view text, zave::LogMode) override { last = text; }
-    std::string last;
-};
-
-class NoBoxes : public zave::MessageBoxes {
-public:
-    zave::MessageAnswer show(std::string_view, std::string_view, zave::MessageIcon, zave::MessageButtons b) override {
-        ++shown;
-        return b == zave::MessageButtons::Ok ? zave::MessageAnswer::Ok : zave::MessageAnswer::No;
-    }
-    int shown = 0;
-};
-
-class NoProgress : public zave::ProgressUi {
-public:
-    void openProgressWindow() override {}
-    void closeProgressWindow() override {}
-    void setProgress(int) override {}
-    bool stopRequested() override { return false; }
-};
+using namespace zave_bench;
 
 constexpr double kCharSeconds = 10.0 / 9600.0;
 
