@@ -116,7 +116,8 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
     if (connected == ConnectOutcome::OpenFailed) return failed(kExitDevice, "порт " + device.port + " не открывается");
     if (connected == ConnectOutcome::NoAnswer) return failed(kExitDevice, "устройство не отвечает");
     if (connected != ConnectOutcome::Ready)
-        return failed(kExitDevice, "устройство не поддерживается (тип " + std::to_string(session.replyData()[1]) + ")");
+        return failed(kExitDevice, "устройство не поддерживается (тип " +
+                                       std::to_string(statusReply(session.replyData()).deviceType) + ")");
     const LocalTime computer = run.ctx.clock.now();
     const std::optional<LocalTime> deviceClock = deviceClockTime(session.replyData());
 

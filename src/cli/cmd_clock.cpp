@@ -62,7 +62,7 @@ int runStatus(const ParsedArgs& args, CliContext& ctx, Console& console) {
     if (!options) return kExitUsage;
     DeviceSession session(ctx, console, *options);
     if (const int exit = greetDevice(session, console)) return exit;
-    console.line("Тип устройства:           " + std::to_string(session.replyData()[1]));
+    console.line("Тип устройства:           " + std::to_string(statusReply(session.replyData()).deviceType));
     if (printClocks(session.replyData(), ctx.clock.now(), console)) return kExitOk;
     console.error("badClock", options->port + ": часы устройства дают неверную дату");
     return kExitFaults;

@@ -20,7 +20,7 @@
 
 namespace zave::cli {
 
-// After a connect that did not end Ready. `deviceType` is replyData()[1],
+// After a connect that did not end Ready. `deviceType` is the status reply's type,
 // or nothing when the status reply's data was replaced (an EEPROM error
 // skipped): then the type is unknown.
 void reportConnectFailure(Console& console, const std::string& port, ConnectOutcome outcome, const SerialPort& serial,

@@ -63,7 +63,7 @@ ConnectOutcome DeviceSession::connect() {
 std::optional<int> DeviceSession::deviceType() const {
     // A skipped EEPROM error replaced the status reply's data by 255.
     if (eeprom_.skippedReplies() > 0) return std::nullopt;
-    return station_.replyData()[1];
+    return statusReply(station_.replyData()).deviceType;
 }
 
 bool DeviceSession::finish(bool ok, std::string_view failure) {

@@ -17,7 +17,7 @@ enum class ConnectOutcome {
     Ready,        // the device answered with the supported type; the link is open
     OpenFailed,   // the port did not open
     NoAnswer,     // no accepted status reply under the retry rule; the port is closed
-    Unsupported,  // another device type (replyData()[1] of the engine); the port is closed
+    Unsupported,  // another device type (the status reply's type); the port is closed
 };
 
 class DeviceLink {
