@@ -1,14 +1,15 @@
 // The link panel: the port selector and the link buttons, the log, both
 // dates and the clock button. It forwards the operator's clicks to the
-// device station and shows what the status tick brings.
+// device station and shows what the status tick brings. It forwards the
+// focus, the volume texts and the sound settings to the simulation.
 #pragma once
 
 #include <QObject>
-#include <functional>
-#include <optional>
+#include <array>
 #include <string>
 
 #include "app/config_page.h"
+#include "app/simulation.h"
 #include "app/week_plan_editor.h"
 #include "device/device_station.h"
 #include "link/host.h"
@@ -23,21 +24,21 @@ public:
         WeekPlanEditor& editor;
         zave::Clock& clock;
         DesktopShell& shell;
-        // The text of the volume field that has the focus, if one has.
-        std::function<std::optional<std::string>()> focusedVolumeText;
+        // The slots' volume fields: their focus and texts feed the simulation.
+        std::array<QLineEdit*, zave::kSlotCount> volumeFields;
     };
     LinkPanel(const LinkControls& link, const SoundControls& sound, QWidget* window, Parts parts);
 
     // The device steps of the status tick: the computer's date, the link
     // monitor, the simulation and the buttons' state.
     void statusStep();
-    int32_t simulationLevel() const { return simulationLevel_; }
+    int32_t simulationLevel() const { return simulation_.level(); }
 
 private:
     void connectDevice();
     void writeProgram();
     void readProgram();
-    void sendSimulation();
+    void forwardToSimulation();
     void updateLinkControls();
     std::string portSelectorText() const;
 
@@ -45,5 +46,5 @@ private:
     SoundControls sound_;
     QWidget* window_;
     Parts parts_;
-    int32_t simulationLevel_ = 0;
+    Simulation simulation_;
 };

@@ -120,15 +120,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     p.soundView = std::make_unique<SoundSettingsPanel>(p.page.sound);
     p.editor = std::make_unique<WeekPlanEditor>(p.doc, *p.planView, *p.soundView);
     p.documents = std::make_unique<DocumentController>(*p.editor, *p.heldBoxes, *p.heldFileDialogs);
-    const auto volumeFields = p.page.plan.slotVolumeField;
     p.linkPanel = std::make_unique<LinkPanel>(
         p.page.link, p.page.sound, this,
-        LinkPanel::Parts{*p.station, *p.editor, *p.clock, *p.shell, [volumeFields]() -> std::optional<std::string> {
-                             QWidget* focus = QApplication::focusWidget();
-                             for (QLineEdit* field : volumeFields)
-                                 if (focus == field) return utf8(field->text());
-                             return std::nullopt;
-                         }});
+        LinkPanel::Parts{*p.station, *p.editor, *p.clock, *p.shell, p.page.plan.slotVolumeField});
     p.commands = std::make_unique<CommandActions>(*p.documents, *p.shell, this, [this] { confirmExit(); });
 
     // Timers of the window: statusTimer (id 1) and portScanTimer (id 2).
