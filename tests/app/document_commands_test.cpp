@@ -38,22 +38,6 @@ TEST_F(AppTest, NewAsksAndOnlyYesResets) {
     EXPECT_EQ(window->document().currentDay, 1);
 }
 
-TEST_F(AppTest, OpenAsksThenCancelChangesNothing) {
-    window->document().slot(1, 1) = {1, 8, 0, 50};
-    boxes.answers = {MessageAnswer::No};
-    window->runCommand(CommandId::Open);
-    EXPECT_EQ(files.openCalls, 0) << "No must not open the file dialog";
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].title, "Чтение файла");
-    EXPECT_EQ(boxes.shown[0].text, "Загруженная программа полностью заменит текущую!\nПродолжить?");
-
-    boxes.answers = {MessageAnswer::Yes};
-    window->runCommand(CommandId::Open);  // the fake dialog is cancelled
-    EXPECT_EQ(files.openCalls, 1);
-    EXPECT_EQ(window->document().slot(1, 1), (zave::TimeSlot{1, 8, 0, 50}));
-    EXPECT_EQ(boxes.shown.size(), 2u);
-}
-
 TEST_F(AppTest, SaveAppliesTheExtensionRuleAndAsksBeforeReplacing) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

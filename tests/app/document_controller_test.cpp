@@ -27,17 +27,22 @@ protected:
 };
 
 TEST_F(DocumentControllerTest, OnlyYesReplacesTheDocument) {
+    const char* kNewQuestion = "Созданная  программа полностью заменит текущую!\nПродолжить?";
+    const char* kOpenQuestion = "Загруженная программа полностью заменит текущую!\nПродолжить?";
     struct Row {
         const char* what;
         void (DocumentController::*command)();
         MessageAnswer answer;
         int dialogs;     // file dialogs opened
         bool replaced;   // the document was reset or read
+        const char* title;
+        const char* question;
     } rows[] = {
-        {"New, No", &DocumentController::newDocument, MessageAnswer::No, 0, false},
-        {"New, Yes", &DocumentController::newDocument, MessageAnswer::Yes, 0, true},
-        {"Open, No", &DocumentController::openDocument, MessageAnswer::No, 0, false},
-        {"Open, Yes, dialog cancelled", &DocumentController::openDocument, MessageAnswer::Yes, 1, false},
+        {"New, No", &DocumentController::newDocument, MessageAnswer::No, 0, false, "Создать", kNewQuestion},
+        {"New, Yes", &DocumentController::newDocument, MessageAnswer::Yes, 0, true, "Создать", kNewQuestion},
+        {"Open, No", &DocumentController::openDocument, MessageAnswer::No, 0, false, "Чтение файла", kOpenQuestion},
+        {"Open, Yes, dialog cancelled", &DocumentController::openDocument, MessageAnswer::Yes, 1, false,
+         "Чтение файла", kOpenQuestion},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -47,7 +52,11 @@ TEST_F(DocumentControllerTest, OnlyYesReplacesTheDocument) {
         boxes.shown.clear();
         boxes.answers = {r.answer};
         (documents.*r.command)();
-        EXPECT_EQ(boxes.shown.size(), 1u);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].title, r.title);
+        EXPECT_EQ(boxes.shown[0].text, r.question);
+        EXPECT_EQ(boxes.shown[0].buttons, zave::MessageButtons::YesNo);
+        EXPECT_EQ(boxes.shown[0].icon, zave::MessageIcon::Warning);
         EXPECT_EQ(files.openCalls, r.dialogs);
         EXPECT_EQ(doc.slot(2, 1) == zave::TimeSlot{}, r.replaced);
         EXPECT_EQ(views.selectedDay, r.replaced ? 1 : 0);  // a replaced document is shown from its day

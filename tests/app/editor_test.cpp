@@ -27,15 +27,6 @@ TEST_F(AppTest, TypedVolumeIsStoredByTheNumberRuleAndLeftAsTyped) {
     EXPECT_EQ(volumeField(3)->text(), "12");
 }
 
-TEST_F(AppTest, AbcThenPickerShowsZero) {
-    clickBox(enabledBox(1));
-    typeInto(volumeField(1), "abc");
-    stepHours(picker(1), 7);
-    EXPECT_EQ(volumeField(1)->text(), "0");
-    EXPECT_EQ(window->document().slot(1, 1).hour, 7);
-    EXPECT_EQ(window->document().slot(1, 1).minute, 0);
-}
-
 TEST_F(AppTest, DuplicateTimesLockTheDayUntilOneSlotIsUnticked) {
     clickBox(enabledBox(1));
     clickBox(enabledBox(2));

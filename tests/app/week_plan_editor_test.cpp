@@ -30,6 +30,7 @@ TEST_F(WeekPlanEditorTest, StoreDayTakesEveryControlOfTheDayShownAndRedraws) {
     EXPECT_EQ(doc.slot(1, 1), (zave::TimeSlot{}));  // other days untouched
     EXPECT_EQ(views.redraws, before + 1);
     EXPECT_EQ(views.slots[1].minute, 6);
+    EXPECT_EQ(views.slots[11].volume, 0);  // the redraw shows what was stored
 }
 
 TEST_F(WeekPlanEditorTest, ATimeOutsideTheClockShowsClampedButIsKept) {
