@@ -19,10 +19,10 @@ LinkPanel::LinkPanel(const LinkControls& link, const SoundControls& sound, QWidg
     connect(c_.readProgramButton, &QPushButton::clicked, this, &LinkPanel::readProgram);
     connect(c_.disconnectButton, &QPushButton::clicked, this, [this] { parts_.station.closeLink(); });
     connect(c_.syncClockButton, &QPushButton::clicked, this, [this] { parts_.station.syncClock(); });
-    forwardToSimulation();
+    forwardFocusToSimulation();
 }
 
-void LinkPanel::forwardToSimulation() {
+void LinkPanel::forwardFocusToSimulation() {
     const auto volumeSlot = [fields = parts_.volumeFields](const QWidget* w) -> std::optional<int> {
         for (size_t i = 0; i < fields.size(); ++i)
             if (w != nullptr && w == fields[i]) return static_cast<int>(i) + 1;
@@ -31,20 +31,6 @@ void LinkPanel::forwardToSimulation() {
     simulation_.volumeFocusChanged(volumeSlot(QApplication::focusWidget()));
     connect(qApp, &QApplication::focusChanged, this,
             [this, volumeSlot](QWidget*, QWidget* now) { simulation_.volumeFocusChanged(volumeSlot(now)); });
-    for (size_t i = 0; i < parts_.volumeFields.size(); ++i) {
-        QLineEdit* field = parts_.volumeFields[i];
-        const int slot = static_cast<int>(i) + 1;
-        simulation_.volumeTextChanged(slot, utf8(field->text()));
-        connect(field, &QLineEdit::textChanged, this,
-                [this, slot](const QString& text) { simulation_.volumeTextChanged(slot, utf8(text)); });
-    }
-    simulation_.setEnabled(sound_.simulationBox->isChecked());
-    connect(sound_.simulationBox, &QCheckBox::toggled, this, [this](bool on) { simulation_.setEnabled(on); });
-    simulation_.setSoundDisabled(sound_.soundDisabledBox->isChecked());
-    connect(sound_.soundDisabledBox, &QCheckBox::toggled, this, [this](bool on) { simulation_.setSoundDisabled(on); });
-    simulation_.setSoundTypeIndex(sound_.soundTypeSelector->currentIndex());
-    connect(sound_.soundTypeSelector, &QComboBox::currentIndexChanged, this,
-            [this](int index) { simulation_.setSoundTypeIndex(index); });
 }
 
 std::string LinkPanel::portSelectorText() const { return utf8(c_.portSelector->currentText()); }
@@ -54,9 +40,7 @@ void LinkPanel::statusStep() {
     parts_.station.monitorLink(portSelectorText(), [this](const zave::ReplyData& reply) {
         if (auto text = zave::deviceDateText(reply)) c_.deviceDateField->setText(u8(*text));
     });
-    // The simulation's result is not examined.
-    if (simulation_.due(parts_.station.isOpen()))
-        parts_.station.sendCommand(zave::Simulate, simulation_.nextArguments());
+    if (parts_.station.isOpen() && sound_.simulationBox->isChecked()) sendSimulation();
     updateLinkControls();
 }
 
@@ -65,6 +49,14 @@ void LinkPanel::updateLinkControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{c_.writeProgramButton, c_.readProgramButton,
                                                       c_.disconnectButton, c_.syncClockButton, sound_.simulationBox})
         w->setEnabled(open);
+}
+
+void LinkPanel::sendSimulation() {
+    SimulationControls controls{sound_.soundDisabledBox->isChecked(), sound_.soundTypeSelector->currentIndex(), {}};
+    if (const std::optional<int> slot = simulation_.editedSlot())
+        controls.editedVolumeText = utf8(parts_.volumeFields[static_cast<size_t>(*slot - 1)]->text());
+    // The result is not examined.
+    parts_.station.sendCommand(zave::Simulate, simulation_.nextArguments(controls));
 }
 
 void LinkPanel::connectDevice() { parts_.station.connect(portSelectorText()); }

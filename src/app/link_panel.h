@@ -1,7 +1,7 @@
 // The link panel: the port selector and the link buttons, the log, both
 // dates and the clock button. It forwards the operator's clicks to the
 // device station and shows what the status tick brings. It forwards the
-// focus, the volume texts and the sound settings to the simulation.
+// focus and, on each tick, the sound controls to the simulation.
 #pragma once
 
 #include <QObject>
@@ -24,7 +24,7 @@ public:
         WeekPlanEditor& editor;
         zave::Clock& clock;
         DesktopShell& shell;
-        // The slots' volume fields: their focus and texts feed the simulation.
+        // The slots' volume fields: their focus and text feed the simulation.
         std::array<QLineEdit*, zave::kSlotCount> volumeFields;
     };
     LinkPanel(const LinkControls& link, const SoundControls& sound, QWidget* window, Parts parts);
@@ -38,7 +38,8 @@ private:
     void connectDevice();
     void writeProgram();
     void readProgram();
-    void forwardToSimulation();
+    void forwardFocusToSimulation();
+    void sendSimulation();
     void updateLinkControls();
     std::string portSelectorText() const;
 

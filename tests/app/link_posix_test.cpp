@@ -99,11 +99,22 @@ TEST_F(LinkTest, SimulationSendsTheFocusedVolumeFieldsLevelEveryTick) {
     ASSERT_TRUE(sim.waitForReceived(3, level204));
     EXPECT_EQ(window->simulationLevel(), 204);
 
+    // A redraw of the focused field (not typed) is what the next tick reads.
+    window->document().slot(1, 3).volume = 75;
+    window->refreshEditor();
+    ASSERT_EQ(volumeField(3)->text(), "75");
+    window->statusTick();
+    const std::string level229 = zave::commandFrame(8, {229, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}).substr(0, 28);
+    ASSERT_TRUE(sim.waitForReceived(1, level229));
+    typeInto(volumeField(3), "50");
+    window->statusTick();
+    ASSERT_TRUE(sim.waitForReceived(4, level204));
+
     // The focus in a picker keeps the last level.
     picker(3)->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), picker(3));
     for (int i = 0; i < 2; ++i) window->statusTick();
-    EXPECT_TRUE(sim.waitForReceived(5, level204));
+    EXPECT_TRUE(sim.waitForReceived(6, level204));
 
     // Unticked: no more simulation frames.
     clickBox(find<QCheckBox>("simulationBox"));
