@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
