@@ -1,6 +1,8 @@
 #include "cli/documents.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -60,24 +62,42 @@ std::string reasonText(const std::error_code& ec) {
     return ec.message();
 }
 
-// Why an entry named *.ptm in a folder is no file to read; empty when it is one.
-std::string entryProblem(const fs::directory_entry& entry) {
+// Why the file cannot be opened for reading (no permission, ...); empty when it can.
+std::string openProblem(const fs::path& path) {
+#ifdef _WIN32
+    std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
+    if (file == nullptr) return "не читается (" + reasonText(std::error_code(errno, std::generic_category())) + ")";
+    std::fclose(file);
+    return {};
+}
+
+// Why an entry named *.ptm in a folder is no file to read, as the JSON
+// reason and the text; an empty text when it is one.
+struct EntryProblem {
+    const char* reason = "notAFile";
+    std::string text;
+};
+
+EntryProblem entryProblem(const fs::directory_entry& entry) {
     std::error_code ec;
     const fs::file_status target = fs::status(entry.path(), ec);
     if (ec) {
-        if (ec == std::errc::too_many_symbolic_link_levels) return "ссылка замкнута в петлю";
-        if (fs::is_symlink(fs::symlink_status(entry.path(), ec)) && !ec) return "ссылка ведёт в никуда";
-        return "не читается (" + reasonText(ec) + ")";
+        if (ec == std::errc::too_many_symbolic_link_levels) return {.text = "ссылка замкнута в петлю"};
+        if (fs::is_symlink(fs::symlink_status(entry.path(), ec)) && !ec) return {.text = "ссылка ведёт в никуда"};
+        return {"unreadable", "не читается (" + reasonText(ec) + ")"};
     }
     switch (target.type()) {
-    case fs::file_type::regular: return {};
-    case fs::file_type::directory: return "это папка, а не файл";
-    case fs::file_type::fifo: return "это канал (FIFO), а не файл";
-    case fs::file_type::socket: return "это сокет, а не файл";
+    case fs::file_type::regular: return {"unreadable", openProblem(entry.path())};
+    case fs::file_type::directory: return {.text = "это папка, а не файл"};
+    case fs::file_type::fifo: return {.text = "это канал (FIFO), а не файл"};
+    case fs::file_type::socket: return {.text = "это сокет, а не файл"};
     case fs::file_type::block:
-    case fs::file_type::character: return "это устройство, а не файл";
-    case fs::file_type::not_found: return "ссылка ведёт в никуда";
-    default: return "не обычный файл";
+    case fs::file_type::character: return {.text = "это устройство, а не файл"};
+    case fs::file_type::not_found: return {.text = "ссылка ведёт в никуда"};
+    default: return {.text = "не обычный файл"};
     }
 }
 
@@ -93,23 +113,23 @@ ProgramPaths expandProgramPaths(const std::vector<std::string>& operands, Consol
             continue;
         }
         std::vector<std::string> found;
-        std::vector<std::pair<std::string, std::string>> problems;
+        std::vector<std::pair<std::string, EntryProblem>> problems;
         fs::directory_iterator it(toPath(operand), ec);
         for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
             if (!hasProgramExtension(it->path())) continue;
-            const std::string problem = entryProblem(*it);
-            if (problem.empty()) found.push_back(fromPath(it->path()));
+            EntryProblem problem = entryProblem(*it);
+            if (problem.text.empty()) found.push_back(fromPath(it->path()));
             else problems.emplace_back(fromPath(it->path()), problem);
         }
         if (ec) {
-            console.error("unlistable", operand + ": папку не прочитать (" + ec.message() + ")",
+            console.error("unlistable", operand + ": папку не прочитать (" + reasonText(ec) + ")",
                           Json{{"path", operand}});
             result.unreadable = true;
             continue;
         }
-        std::sort(problems.begin(), problems.end());
+        std::sort(problems.begin(), problems.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [path, problem] : problems) {
-            console.error("notAFile", path + ": " + problem, Json{{"path", path}});
+            console.error(problem.reason, path + ": " + problem.text, Json{{"path", path}});
             result.unreadable = true;
         }
         std::sort(found.begin(), found.end());

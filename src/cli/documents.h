@@ -23,8 +23,8 @@ bool saveProgram(const std::string& path, const ScheduleDocument& doc, Console& 
 // them whose extension is .ptm in any letter case, in name order. A folder
 // without such files is warned about and sets emptyFolder; a folder that
 // cannot be listed, and every entry named *.ptm that is no readable file (a
-// link to nothing or to itself, a FIFO, a folder, ...), is reported with its
-// reason and sets unreadable.
+// link to nothing or to itself, a FIFO, a folder, a file it may not open,
+// ...), is reported with its reason and sets unreadable.
 struct ProgramPaths {
     std::vector<std::string> files;
     bool emptyFolder = false;

@@ -5,12 +5,42 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "cli_run.h"
+#include "support/as_user.h"
 
 extern char** environ;
 
 namespace zave::testing {
+
+namespace {
+
+std::string readBack(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+std::optional<CliResult> runCliAsUser(const std::vector<std::string>& args) {
+    // Files opened here stay writable in the child whatever its user.
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const std::optional<int> exit = asOrdinaryUser([&] {
+        const CliResult r = runCli(args);
+        std::fwrite(r.out.data(), 1, r.out.size(), out);
+        std::fwrite(r.err.data(), 1, r.err.size(), err);
+        std::fflush(nullptr);
+        return r.exit;
+    });
+    CliResult r{exit.value_or(-1), readBack(out), readBack(err)};
+    if (!exit) return std::nullopt;
+    return r;
+}
 
 CliResult runCliProcess(const std::vector<std::string>& args) { return runCliProcess(args, {}, {}); }
 

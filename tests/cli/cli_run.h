@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ CliResult runCliProcess(const std::vector<std::string>& args);
 // A process ended by a signal gets the shell's exit status, 128 + signal.
 CliResult runCliProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment,
                         const std::function<void(int pid)>& whileRunning);
+
+// runCli with an ordinary user's permissions (support/as_user.h): in a child
+// under uid 65534 when the tests run as root (POSIX only); nullopt when no
+// such user can be had here.
+std::optional<CliResult> runCliAsUser(const std::vector<std::string>& args);
 
 // A fresh folder under the system's temporary folder, removed by the destructor.
 class TempFolder {

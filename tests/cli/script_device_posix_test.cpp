@@ -200,14 +200,47 @@ TEST(CliScriptCheck, EveryEntryItCouldNotReadWithItsReason) {
     ASSERT_EQ(report.at("errors").size(), 5u);
     EXPECT_EQ(report.at("errors")[0].at("reason"), "notAFile");
     EXPECT_EQ(report.at("errors")[1].at("path"), odd);  // the data keeps the name as it is
+}
 
-    // A folder it may not list (root may list any).
-    if (::geteuid() != 0) {
-        ::chmod(folder.path().c_str(), 0);
-        const auto closed = runCli({"check", folder.path()});
-        ::chmod(folder.path().c_str(), 0700);
-        EXPECT_EQ(closed.exit, cli::kExitUsage);
-        EXPECT_EQ(closed.errLines(), std::vector<std::string>{"zavectl: " + folder.path() + ": папку не прочитать (нет прав)"});
+// What the user may not read, as that user (root reads anything).
+TEST(CliScriptCheck, WhatTheUserMayNotRead) {
+    TempFolder folder;
+    ::chmod(folder.path().c_str(), 0755);
+    const std::string good = folder.file("good.ptm"), closed = folder.file("closed.ptm"), sub = folder.file("sub");
+    writeWholeFile(good, readWholeFile(dataFile("school.ptm")));
+    writeWholeFile(closed, readWholeFile(dataFile("school.ptm")));
+    ::chmod(closed.c_str(), 0);
+    ::mkdir(sub.c_str(), 0);
+    struct Reopen {  // so that the folder can be removed by a user too
+        std::string path;
+        ~Reopen() { ::chmod(path.c_str(), 0700); }
+    } reopen{sub};
+    struct Row {
+        std::string operand;
+        std::vector<std::string> out, err;
+        const char* reason;
+    } rows[] = {
+        {sub, {"Проверено файлов: 0, с ошибками: 0, ошибок: 0"}, {sub + ": папку не прочитать (нет прав)"}, "unlistable"},
+        {folder.path(), {good + ": ошибок нет", "Проверено файлов: 1, с ошибками: 0, ошибок: 0"},
+         {closed + ": не читается (нет прав)"}, "unreadable"},
+        {closed, {"Проверено файлов: 0, с ошибками: 0, ошибок: 0, не прочитано: 1"},
+         {closed + ": При чтении произошла ошибка. Файл открыть не удалось."}, "unreadable"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.operand);
+        std::vector<std::string> args{"check", row.operand}, err;
+        for (const std::string& line : row.err) err.push_back("zavectl: " + line);
+        const std::optional<testing::CliResult> r = testing::runCliAsUser(args);
+        if (!r) GTEST_SKIP() << "no unprivileged user can be had here";
+        EXPECT_EQ(r->exit, cli::kExitUsage);
+        EXPECT_EQ(r->outLines(), row.out);
+        EXPECT_EQ(r->errLines(), err);
+        args.insert(args.begin() + 1, "--json");
+        const testing::CliResult json = testing::runCliAsUser(args).value_or(testing::CliResult{});
+        EXPECT_EQ(json.exit, cli::kExitUsage);
+        const nlohmann::json report = json.report();
+        ASSERT_EQ(report.at("errors").size(), 1u);
+        EXPECT_EQ(report.at("errors")[0].at("reason"), row.reason);
     }
 }
 

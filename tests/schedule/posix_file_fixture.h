@@ -6,22 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <functional>
-#include <grp.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "file_fixture.h"
+#include "support/as_user.h"
 
 namespace zave {
 
-inline constexpr uid_t kNobody = 65534;
-inline constexpr int kNoUser = 250;
+using testing::kNobody;
 
 inline struct stat statOf(const std::string& p) {
     struct stat st {};
@@ -33,29 +29,8 @@ class PosixFileTest : public FileFixture {
 protected:
     static bool root() { return ::geteuid() == 0; }
 
-    // Runs body with an ordinary user's permissions: when the tests run as
-    // root (as CI does) in a child process under uid and gid 65534, otherwise
-    // directly. Gives the body's result (0..249); nullopt when no
-    // unprivileged user can be had here.
-    static std::optional<int> asUser(const std::function<int()>& body) {
-        if (!root()) return body();
-        std::fflush(nullptr);
-        const pid_t pid = ::fork();
-        if (pid < 0) return std::nullopt;
-        if (pid == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
-                ::setresuid(kNobody, kNobody, kNobody) != 0 || ::geteuid() == 0)
-                ::_exit(kNoUser);
-            ::_exit(body());
-        }
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0) {
-            if (errno != EINTR) return -1;
-        }
-        if (!WIFEXITED(status)) return -1;
-        if (WEXITSTATUS(status) == kNoUser) return std::nullopt;
-        return WEXITSTATUS(status);
-    }
+    // Runs body with an ordinary user's permissions (support/as_user.h).
+    static std::optional<int> asUser(const std::function<int()>& body) { return testing::asOrdinaryUser(body); }
     // A save as the ordinary user, the step failAt failing.
     static SaveRun saveAsUser(const std::string& target, int failAt) {
         const std::optional<int> code = asUser([&] {
