@@ -1,7 +1,11 @@
 // The document commands' questions and what each answer does, without a
 // window; the window's own test keeps the menu path and the files' bytes.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <filesystem>
 
 #include "app/document_controller.h"
 #include "app_fixture.h"
@@ -63,22 +67,89 @@ TEST_F(DocumentControllerTest, OnlyYesReplacesTheDocument) {
     }
 }
 
-TEST_F(DocumentControllerTest, AnUnreadableFileIsReportedAndTheDocumentShown) {
+TEST_F(DocumentControllerTest, AFileThatCannotBeReadIsReportedAndChangesNothing) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("broken.ptm");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a program\n");
-    f.close();
-    files.opens = {path};
+    const auto fileWith = [&](const char* name, const char* bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    struct Row {
+        const char* what;
+        QString path;
+        const char* message;
+    } rows[] = {
+        {"another format", fileWith("other.ptm", "Wersia 3.00 unic\r\n"), "Формат файла не поддерживается"},
+        {"no such file", dir.filePath("missing.ptm"), "При чтении произошла ошибка.\nФайл открыть не удалось.\n\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        doc.currentDay = 4;
+        const zave::ScheduleDocument before = doc;
+        views.selectedDay = 0;
+        boxes.shown.clear();
+        boxes.answers = {MessageAnswer::Yes};
+        files.opens = {r.path};
+        documents.openDocument();
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        EXPECT_EQ(boxes.shown[1].title, "Ошибка");
+        EXPECT_EQ(boxes.shown[1].text, r.message);
+        EXPECT_EQ(boxes.shown[1].buttons, zave::MessageButtons::Ok);
+        EXPECT_EQ(doc, before);
+        EXPECT_EQ(views.selectedDay, 4);  // the document kept is shown again
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing.ptm")));
+}
+
+TEST_F(DocumentControllerTest, AFailedSaveSaysSoAndLeavesNoFileBehind) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The chosen name is an existing folder: the file cannot be replaced.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.ptm"));
+    files.saves = {dir.filePath("taken.ptm")};
     boxes.answers = {MessageAnswer::Yes};
-    documents.openDocument();
+    documents.saveDocument();
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].title, "Ошибка");
-    EXPECT_EQ(boxes.shown[1].buttons, zave::MessageButtons::Ok);
-    EXPECT_EQ(views.selectedDay, doc.currentDay);
+    EXPECT_EQ(boxes.shown[1].text, "При записи произошла ошибка.\nФайл сохранить не удалось.\n");
+    EXPECT_TRUE(QFileInfo(dir.filePath("taken.ptm")).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0) << "no temporary file is left behind";
 }
+
+#ifndef _WIN32
+// As zavectl's read: a dangling link is asked about, saved through and kept;
+// a link that leads nowhere is refused with its reason.
+TEST_F(DocumentControllerTest, SaveAsksAboutADanglingLinkAndWritesThroughIt) {
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const fs::path folder = dir.path().toStdString();
+    fs::create_directory(folder / "term");
+    fs::create_symlink("term/plan.ptm", folder / "link.ptm");
+    fs::create_symlink("loop.ptm", folder / "loop.ptm");
+
+    files.saves = {dir.filePath("link.ptm")};
+    boxes.answers = {MessageAnswer::Yes};
+    documents.saveDocument();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "link.ptm уже существует.\nЗаменить?");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.ptm"));
+    zave::ScheduleDocument back;
+    ASSERT_EQ(zave::readDocumentFile((folder / "term/plan.ptm").string(), back), zave::DocumentReadStatus::Ok);
+    EXPECT_EQ(back.slot(2, 1), (zave::TimeSlot{1, 8, 0, 50}));
+
+    files.saves = {dir.filePath("loop.ptm")};
+    boxes.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    documents.saveDocument();
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(boxes.shown[2].title, "Ошибка");
+    EXPECT_EQ(boxes.shown[2].text,
+              "При записи произошла ошибка.\nФайл сохранить не удалось.\nСимволическая ссылка ведёт по кругу.\n");
+    EXPECT_TRUE(fs::is_symlink(folder / "loop.ptm"));
+}
+#endif
 
 TEST_F(DocumentControllerTest, SaveAsksAgainUntilAReplaceIsConfirmed) {
     QTemporaryDir dir;

@@ -66,12 +66,10 @@ TEST_P(WeekPlanDayCheckTest, TheCheckDecidesIndicatorsAndWriting) {
 
 INSTANTIATE_TEST_SUITE_P(
     Days, WeekPlanDayCheckTest,
+    // One row per outcome; which days give which fault is validation_test's table.
     ::testing::Values(CheckCase{"EmptyDay", {}, DayCheckResult::None},
                       CheckCase{"TwoEnabledSlotsAtOneTime", {{1, 8, 0, 50}, {1, 8, 0, 50}}, DayCheckResult::DuplicateTimes},
-                      CheckCase{"DisabledTwinDoesNotCount", {{1, 8, 0, 50}, {0, 8, 0, 50}}, DayCheckResult::None},
-                      CheckCase{"VolumeAbove100", {{1, 8, 0, 101}}, DayCheckResult::VolumeOutOfRange},
-                      CheckCase{"NegativeVolume", {{1, 8, 0, -1}}, DayCheckResult::VolumeOutOfRange},
-                      CheckCase{"DisabledSlotsVolumeIsNotChecked", {{0, 8, 0, 300}}, DayCheckResult::None}),
+                      CheckCase{"VolumeAbove100", {{1, 8, 0, 101}}, DayCheckResult::VolumeOutOfRange}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WeekPlanEditorTest, EnablingAndVolumeChangesRecheckWithoutRedrawing) {
@@ -89,13 +87,12 @@ TEST_F(WeekPlanEditorTest, EnablingAndVolumeChangesRecheckWithoutRedrawing) {
     EXPECT_EQ(views.redraws, redraws);
 }
 
-TEST_F(WeekPlanEditorTest, PulseTimeOutsideOneTo255IsCorrectedTo11) {
+TEST_F(WeekPlanEditorTest, PulseTimeShowsTheCorrectionOrIsStoredAsTyped) {
     struct Row {
         const char* typed;
         std::optional<std::string> shown;  // what replaces the text, if anything
         std::string stored;
-    } rows[] = {{"200", std::nullopt, "200"}, {"1", std::nullopt, "1"}, {"0", "11", "11"},
-                {"256", "11", "11"},         {"-5", "11", "11"},       {"", "11", "11"}};
+    } rows[] = {{"12x", std::nullopt, "12x"}, {"256", "11", "11"}};  // the correction itself: validation_test
     for (const Row& r : rows) {
         SCOPED_TRACE(r.typed);
         views.correctedPulse.reset();

@@ -125,8 +125,9 @@ TEST_F(CliScriptDevice, QuietPrintsOnlyWhatMatters) {
         EXPECT_EQ(r.exit, row.exit) << r.out << r.err;
         EXPECT_EQ(!r.out.empty(), row.output) << r.out;
         EXPECT_EQ(r.err, "");
-        if (row.args[0] == "sync-clock" && row.output)
+        if (row.args[0] == "sync-clock" && row.output) {
             EXPECT_EQ(unstamped(r.outLines()).back(), "<t> Время синхронизировано");
+        }
     }
 }
 

@@ -70,7 +70,6 @@ TEST_F(ConnectionTest, ConnectOutcomes) {
          ConnectOutcome::Unsupported},
         {{"--silent"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
          ConnectOutcome::NoAnswer},
-        {{"--fail-first", "7"}, {kStamp + "COM200 Порт открыт", "Устройство готово"}, true, 8, ConnectOutcome::Ready},
         {{"--fail-first", "8"}, {kStamp + "COM200 Порт открыт", "Устройство не отвечает", "Связь разорвана"}, false, 8,
          ConnectOutcome::NoAnswer},
     };

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string>
 
 #include "link/datemask.h"
 
@@ -22,6 +23,7 @@ LocalTime at(int64_t year, int month, int day, int hour, int minute, int second)
 }
 
 struct MaskCase {
+    const char* name;
     const char* mask;
     LocalTime time;
     const char* expected;
@@ -41,28 +43,30 @@ const LocalTime kMorning = at(2026, 12, 7, 9, 5, 3);
 INSTANTIATE_TEST_SUITE_P(
     Masks, DateMaskTest,
     ::testing::Values(
-        MaskCase{"%hh:%ii:%ss ->", kMorning, "09:05:03 ->"},
-        MaskCase{" %dd.%mm.%yyyy  %hh:%ii:%ss", kMorning, " 07.12.2026  09:05:03"},
-        MaskCase{" %dd.%mm.%yyyy  %hh:%ii:%ss", at(2040, 2, 29, 23, 59, 7), " 29.02.2040  23:59:07"},
-        MaskCase{"%hh:%ii", at(2026, 1, 1, 0, 0, 0), "00:00"},
-        MaskCase{"%yyyy", at(2040, 1, 1, 0, 0, 0), "2040"},
-        MaskCase{"%yyyy", at(5, 1, 1, 0, 0, 0), "0005"},
-        MaskCase{"%yyyy", at(10000, 1, 1, 0, 0, 0), "10000"},
-        MaskCase{"%yyyy", at(-5, 1, 1, 0, 0, 0), "-0005"},
-        MaskCase{"%yyyy", at(std::numeric_limits<int64_t>::min(), 1, 1, 0, 0, 0),
+        MaskCase{"ClockArrow", "%hh:%ii:%ss ->", kMorning, "09:05:03 ->"},
+        MaskCase{"DateAndTime", " %dd.%mm.%yyyy  %hh:%ii:%ss", kMorning, " 07.12.2026  09:05:03"},
+        MaskCase{"DateAndTimeOnALeapDay", " %dd.%mm.%yyyy  %hh:%ii:%ss", at(2040, 2, 29, 23, 59, 7),
+                 " 29.02.2040  23:59:07"},
+        MaskCase{"HoursAndMinutes", "%hh:%ii", at(2026, 1, 1, 0, 0, 0), "00:00"},
+        MaskCase{"Year2040", "%yyyy", at(2040, 1, 1, 0, 0, 0), "2040"},
+        MaskCase{"YearPaddedToFourDigits", "%yyyy", at(5, 1, 1, 0, 0, 0), "0005"},
+        MaskCase{"YearOfFiveDigits", "%yyyy", at(10000, 1, 1, 0, 0, 0), "10000"},
+        MaskCase{"NegativeYear", "%yyyy", at(-5, 1, 1, 0, 0, 0), "-0005"},
+        MaskCase{"SmallestYear", "%yyyy", at(std::numeric_limits<int64_t>::min(), 1, 1, 0, 0, 0),
                  "-9223372036854775808"},
         // Anything that is not one of the codes is copied as it stands.
-        MaskCase{"", kMorning, ""},
-        MaskCase{"%", kMorning, "%"},
-        MaskCase{"100%", kMorning, "100%"},
-        MaskCase{"%%hh", kMorning, "%09"},
-        MaskCase{"%h%i%s%d%m%y", kMorning, "%h%i%s%d%m%y"},
-        MaskCase{"%yyy.%yy", kMorning, "%yyy.%yy"},
-        MaskCase{"%HH %II", kMorning, "%HH %II"},
-        MaskCase{"%hhh", kMorning, "09h"},
-        MaskCase{"%yyyyy", kMorning, "2026y"},
-        MaskCase{"Время: %hh ч", kMorning, "Время: 09 ч"},
-        MaskCase{"hh ii ss", kMorning, "hh ii ss"}));
+        MaskCase{"EmptyMask", "", kMorning, ""},
+        MaskCase{"LonePercent", "%", kMorning, "%"},
+        MaskCase{"TrailingPercent", "100%", kMorning, "100%"},
+        MaskCase{"DoublePercent", "%%hh", kMorning, "%09"},
+        MaskCase{"SingleLetterCodes", "%h%i%s%d%m%y", kMorning, "%h%i%s%d%m%y"},
+        MaskCase{"ShortYearCodes", "%yyy.%yy", kMorning, "%yyy.%yy"},
+        MaskCase{"UppercaseCodes", "%HH %II", kMorning, "%HH %II"},
+        MaskCase{"ThreeHs", "%hhh", kMorning, "09h"},
+        MaskCase{"FiveYs", "%yyyyy", kMorning, "2026y"},
+        MaskCase{"CyrillicText", "Время: %hh ч", kMorning, "Время: 09 ч"},
+        MaskCase{"LettersWithoutPercent", "hh ii ss", kMorning, "hh ii ss"}),
+    [](const ::testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
 
 TEST(StampedLogText, StampIsFollowedDirectlyByTheText) {
     EXPECT_EQ(stampedLogText(kMorning, " Порт закрыт"), "09:05:03 -> Порт закрыт");

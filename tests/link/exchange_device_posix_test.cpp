@@ -112,30 +112,6 @@ TEST(ExchangeWithDevice, BadChecksumLeavesReplyDataUnchanged) {
     EXPECT_EQ(link.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
 }
 
-TEST(ExchangeWithDevice, RetryRuleAgainstRefusals) {
-    {
-        SimLink link({"--fail-first", "7"});
-        ASSERT_TRUE(link.open()) << link.sim.error();
-        EXPECT_EQ(exchangeAttempts([&] { return link.engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
-        ASSERT_TRUE(link.sim.waitForSent(8));
-        EXPECT_EQ(link.sim.receivedFrames("80"), 8);
-        EXPECT_EQ(link.engine.replyData()[1], 24);
-    }
-    {
-        SimLink link({"--fail-first", "8"});
-        ASSERT_TRUE(link.open()) << link.sim.error();
-        EXPECT_EQ(exchangeAttempts([&] { return link.engine.sendCommand(WriteSettings, kSettings); }),
-                  ExchangeResult::BadReply);
-        ASSERT_TRUE(link.sim.waitForSent(8));
-        EXPECT_EQ(link.sim.receivedFrames("07"), 8);
-        // The count starts afresh for the next exchange; the device now accepts.
-        EXPECT_EQ(exchangeAttempts([&] { return link.engine.sendCommand(WriteSettings, kSettings); }),
-                  ExchangeResult::Ok);
-        ASSERT_TRUE(link.sim.waitForSent(9));
-        EXPECT_EQ(link.sim.receivedFrames("07"), 9);
-    }
-}
-
 TEST(ExchangeWithDevice, DeviceKilledMidwayEndsTheExchange) {
     SimLink link({"--delay-ms", "150"});
     ASSERT_TRUE(link.open()) << link.sim.error();

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -36,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(Table, FixedTableTest,
                                            FixedCase{"COM33", "/dev/ttyUSB0"},
                                            FixedCase{"COM64", "/dev/ttyUSB31"},
                                            FixedCase{"COM65", "/dev/ttyACM0"},
-                                           FixedCase{"COM96", "/dev/ttyACM31"}));
+                                           FixedCase{"COM96", "/dev/ttyACM31"}),
+                         [](const ::testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
 
 TEST(ResolvePortPath, NamesPastTheTableExistOnlyAsLinks) {
     TempRuntimeDir dir;

@@ -60,6 +60,8 @@ struct Row {
     std::vector<std::string> args;
 };
 
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+
 class LineFixture {
 protected:
     void startDevice(const DeviceTables& tables, std::vector<std::string> args) {
