@@ -22,7 +22,6 @@ namespace zave {
 namespace {
 
 using testing::DevSim;
-using testing::FakeClock;
 using testing::FakeEventPump;
 using testing::FakeLog;
 using testing::FakeMessageBoxes;
@@ -311,47 +310,6 @@ TEST_F(ConnectionTest, DeviceStopsAnswering) {
     EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Устройство не отвечает. Закрыт  COM3"}));
     EXPECT_FALSE(link_.isOpen());
     EXPECT_TRUE(sim_->waitForReceived(1 + 16, "80"));
-}
-
-TEST_F(ConnectionTest, ClockSyncSetsTheDeviceClock) {
-    startSim();
-    FakeClock clock;
-    clock.time = LocalTime{2026, 12, 13, 22, 15, 0, 0};  // Sunday evening
-    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
-    EXPECT_TRUE(log_.lines.empty());
-    connect();
-    EXPECT_TRUE(syncDeviceClock(engine_, *port_, clock, log_));
-    EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
-    EXPECT_TRUE(sim_->waitForLine([](const std::string& l) { return l == "clock 2026-12-13 22:15:00 weekday=7"; }));
-    const std::vector<ReplyData> shown = monitor();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ((std::array<int32_t, 6>{shown[0][3], shown[0][4], shown[0][5], shown[0][6], shown[0][7], shown[0][8]}),
-              (std::array<int32_t, 6>{15, 22, 7, 13, 12, 26}));
-}
-
-TEST_F(ConnectionTest, ClockSyncRepeatsTheSameRecord) {
-    startSim({"--fail-first", "7"});
-    FakeClock clock;
-    link_.connectDevice("COM200");
-    ASSERT_TRUE(link_.isOpen());
-    log_.lines.clear();
-    syncDeviceClock(engine_, *port_, clock, log_);
-    EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Время синхронизировано"}));
-    ASSERT_TRUE(sim_->waitForReceived(8, "01"));
-    const std::string expected = "rx 0103050901070C1A00000000001F";
-    int same = 0;
-    for (const std::string& line : sim_->traceLines()) same += line == expected;
-    EXPECT_EQ(same, 8);
-}
-
-TEST_F(ConnectionTest, ClockSyncWithoutAnAnswer) {
-    startSim({"--mute-after", "1"});
-    FakeClock clock;
-    connect();
-    EXPECT_FALSE(syncDeviceClock(engine_, *port_, clock, log_));
-    EXPECT_EQ(log_.lines, (std::vector<std::string>{kStamp + " Команда не выполнена"}));
-    EXPECT_TRUE(link_.isOpen());  // the sync never closes the port
-    EXPECT_TRUE(sim_->waitForReceived(8, "01"));
 }
 
 // A port that cannot be opened for want of rights.
