@@ -22,7 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::steady_clock;
 
-constexpr auto kWorkerWait = 300ms;
 // A bound against a line that never stops talking.
 constexpr size_t kMaxInputAtOnce = 64 * 1024;
 
@@ -160,8 +159,12 @@ ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame)
 steady_clock::time_point ExchangeEngine::answerDeadline(steady_clock::time_point start) const {
     auto deadline = start + kWorkerWait;
     // A repeat: the reply to the oldest copy may come until the quiet limit
-    // after it was sent, unless the device has just shown it is silent.
-    if (ledger_.owed() > 0 && !silent_) {
+    // after it was sent, unless the device has just shown it is silent. A
+    // device that has answered every frame of this line within the first
+    // wait is asked again at the usual pace instead: should it have turned
+    // slow, a reply to any copy still answers this frame, and the copies it
+    // then owes are waited for before another frame is sent.
+    if (ledger_.owed() > 0 && !silent_ && !promptLine()) {
         if (const auto oldest = ledger_.oldestOwedSent()) deadline = std::max(deadline, *oldest + kQuietLimit);
     }
     return deadline;
@@ -253,7 +256,9 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
     if (auto whole = ledger_.takeWholeReply()) {
         replyText_ = std::move(*whole);
         ledger_.dropWholeReplies();
-        answerTaken(answeredSent, shared->lastByteAt);
+        // A reply begun before this exchange started counts from its first
+        // fresh byte: a later start only lengthens the watch at the end.
+        answerTaken(answeredSent, shared->firstByteAt, shared->lastByteAt);
     } else {
         replyText_ = ledger_.unread();
         const TokenCounts seen = countTokens(replyText_);

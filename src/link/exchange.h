@@ -100,8 +100,10 @@ private:
     // the ledger. False when the port went or `giveUp` came first.
     bool waitQuiet(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::duration quiet,
                    std::chrono::steady_clock::time_point giveUp);
-    // An answer was taken for a frame sent at `sentAt`.
-    void answerTaken(std::chrono::steady_clock::time_point sentAt, std::chrono::steady_clock::time_point at);
+    // An answer was taken for a frame sent at `sentAt`; its first byte came
+    // at `began`, its last at `ended`.
+    void answerTaken(std::chrono::steady_clock::time_point sentAt, std::chrono::steady_clock::time_point began,
+                     std::chrono::steady_clock::time_point ended);
 
     // Replies unknown to the ledger may still come (the last program on this
     // line died, or a surplus showed): before the next frame, listen until
@@ -110,10 +112,16 @@ private:
     std::chrono::steady_clock::time_point listenFrom_{};
     // Surpluses the line has already been made quiet after.
     size_t surplusesSettled_ = 0;
-    // The longest a frame of this line waited for its answer, and when the
-    // last answer came to a frame sent when.
-    std::chrono::steady_clock::duration longestAnswer_{};
+    // The longest a frame of this operation waited for the first byte of
+    // its answer, and when the last answer ended for a frame sent when.
+    std::chrono::steady_clock::duration longestReplyStart_{};
     std::chrono::steady_clock::time_point lastAnswerAt_{};
+    // Answers taken on this line, and the longest any of them took.
+    size_t lineAnswers_ = 0;
+    std::chrono::steady_clock::duration lineLongestAnswer_{};
+    // Whether the device of this line has answered, and always within the
+    // first wait of an exchange.
+    bool promptLine() const;
     std::chrono::steady_clock::time_point lastAnsweredSent_{};
     // Surpluses counted before the operation began, and whether the line
     // lost count of its replies since (a write-off, a worker given up).

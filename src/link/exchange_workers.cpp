@@ -33,7 +33,7 @@ void transmitFrame(std::shared_ptr<ExchangeEngine::Shared> s) {
 void receiveReply(std::shared_ptr<ExchangeEngine::Shared> s) {
     const auto giveUp = s->giveUp;
     std::string text = s->initialText;
-    steady_clock::time_point lastByteAt{};
+    steady_clock::time_point firstByteAt{}, lastByteAt{};
     char buffer[256];
     for (;;) {
         // Everything that is waiting, in as many reads as it takes.
@@ -47,6 +47,7 @@ void receiveReply(std::shared_ptr<ExchangeEngine::Shared> s) {
             if (n == 0) break;
             text.append(buffer, n);
             lastByteAt = steady_clock::now();
+            if (firstByteAt == steady_clock::time_point{}) firstByteAt = lastByteAt;
             if (text.size() >= kMaxReplyText) break;
         }
         if (!usable || text.size() >= kMaxReplyText) break;
@@ -63,6 +64,7 @@ void receiveReply(std::shared_ptr<ExchangeEngine::Shared> s) {
         if (wait == WaitResult::Gone) break;
     }
     s->replyText = std::move(text);
+    s->firstByteAt = firstByteAt;
     s->lastByteAt = lastByteAt;
     s->receiver.signal();
 }

@@ -21,6 +21,9 @@ namespace zave {
 inline constexpr auto kLongestDeviceDelay = std::chrono::milliseconds(1500);
 inline constexpr auto kQuietLimit = kLongestDeviceDelay + std::chrono::milliseconds(400);
 
+// Each wait of the engine for a worker of one exchange.
+inline constexpr auto kWorkerWait = std::chrono::milliseconds(300);
+
 // The end of one worker, signalled to the waiting engine.
 struct WorkerEnd {
     std::mutex mutex;
@@ -55,8 +58,10 @@ struct ExchangeEngine::Shared {
     // so that no worker outlives its exchange by much.
     const std::chrono::steady_clock::time_point giveUp;
     // Written by the receiver only; read by the engine after the receiver
-    // ended: initialText and what followed it, and when the last byte came.
+    // ended: initialText and what followed it, and when the first and the
+    // last byte after initialText came.
     std::string replyText;
+    std::chrono::steady_clock::time_point firstByteAt{};
     std::chrono::steady_clock::time_point lastByteAt{};
     // Written by the sender only; read by the engine after the sender ended.
     size_t written = 0;

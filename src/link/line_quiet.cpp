@@ -26,19 +26,22 @@
 //    still to come when nothing is owed any more, and the ledger counts every
 //    reply that ends while nothing is owed. So an operation is only reported
 //    done after answersConfirmed(): the line is watched past the time in
-//    which the device, answering as it did so far, would have sent a reply
-//    still owed, and the operation fails if any reply came meanwhile or any
-//    surplus was counted since it began. After a repeat, a write-off or a
-//    worker given up, the timing of the replies is no guide, and the watch
-//    lasts the quiet limit.
+//    which the device, answering as it did so far, would have begun a reply
+//    still owed, and the operation fails if any byte came meanwhile or any
+//    surplus was counted since it began. The first byte is enough: a device
+//    that still owes a reply begins it within its usual time after the last
+//    one ended, so the watch need not last a whole reply more. After a
+//    repeat, a write-off or a worker given up, the timing of the replies is
+//    no guide, and the watch lasts the quiet limit.
 //
 //  - A reply after the quiet limit: counted as a surplus like the others.
 //
 // What it costs: nothing at open unless the last user died; at close, the
 // replies still owed (only after late replies); at the end of an operation,
-// the device's longest answer time once more (a frame and its reply on the
-// wire, some 35 ms at 9600 baud), or the quiet limit when any exchange of
-// the operation had to be repeated.
+// the device's longest time to the first byte of an answer once more (a
+// frame on the wire and one character back: some 31 ms for a command, 11 ms
+// for a query at 9600 baud), or the quiet limit when any exchange of the
+// operation had to be repeated.
 #include <algorithm>
 
 #include "link/exchange.h"
@@ -63,7 +66,9 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     listenFrom_ = steady_clock::now();
     surplusesSettled_ = ledger_.surpluses();
     // A new line may lead to another device: its timing is learnt afresh.
-    longestAnswer_ = {};
+    longestReplyStart_ = {};
+    lineLongestAnswer_ = {};
+    lineAnswers_ = 0;
     lastAnswerAt_ = {};
     lastAnsweredSent_ = {};
     inDoubt_ = false;
@@ -99,7 +104,8 @@ ExchangeResult ExchangeEngine::awaitOwedAnswer() {
         if (auto whole = ledger_.takeWholeReply()) {
             replyText_ = std::move(*whole);
             ledger_.dropWholeReplies();
-            answerTaken(sent, steady_clock::now());
+            const auto now = steady_clock::now();
+            answerTaken(sent, now, now);
             // Only a plain acceptance is taken here; a refusal or an EEPROM
             // token makes the caller send the frame again, and the exchange
             // then deals with it.
@@ -117,10 +123,14 @@ ExchangeResult ExchangeEngine::awaitOwedAnswer() {
     }
 }
 
-void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::time_point at) {
-    if (at == steady_clock::time_point{} || at < sentAt) at = steady_clock::now();
-    longestAnswer_ = std::max(longestAnswer_, at - sentAt);
-    lastAnswerAt_ = at;
+void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::time_point began,
+                                 steady_clock::time_point ended) {
+    if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
+    if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
+    longestReplyStart_ = std::max(longestReplyStart_, began - sentAt);
+    lineLongestAnswer_ = std::max(lineLongestAnswer_, ended - sentAt);
+    ++lineAnswers_;
+    lastAnswerAt_ = ended;
     lastAnsweredSent_ = sentAt;
 }
 
@@ -129,7 +139,11 @@ void ExchangeEngine::beginOperation() {
     unowedBefore_ = ledger_.unowedBytes();
     inDoubt_ = false;
     // The device's timing within this operation is what its watch needs.
-    longestAnswer_ = {};
+    longestReplyStart_ = {};
+}
+
+bool ExchangeEngine::promptLine() const {
+    return lineAnswers_ > 0 && lineLongestAnswer_ <= kWorkerWait;
 }
 
 bool ExchangeEngine::answersConfirmed() {
@@ -144,8 +158,9 @@ bool ExchangeEngine::answersConfirmed() {
         // ledger does not know of would then be the next in the row of
         // replies the device is sending (every answer so far taken one too
         // early), and the device has never taken longer than its longest
-        // answer time to send the next reply of a row.
-        const auto until = lastAnswerAt_ + longestAnswer_ + kConfirmMargin;
+        // time to the first byte of an answer to begin the next reply of a
+        // row.
+        const auto until = lastAnswerAt_ + longestReplyStart_ + kConfirmMargin;
         while (steady_clock::now() < until && ledger_.unread().empty()) {
             if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return false;
             takeWaitingInput();

@@ -126,5 +126,37 @@ TEST(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
     EXPECT_EQ(engine.replyData(), kStatusData);
 }
 
+TEST(LineQuiet, ADeviceThatTurnsLateIsAskedAgainAndItsExtraRepliesNeverCrossTheNextFrame) {
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
+    engine.lineOpened(false);
+    port.setReply(kStatusReply);
+    ASSERT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+
+    // From now on the device answers the settings frame late, once for
+    // every copy sent; the copies after the first are refused, so that one
+    // taken for the status query's answer would show.
+    port.setReply("");
+    std::thread device([&] {
+        std::this_thread::sleep_for(750ms);
+        port.pushInput("on#\r");
+    });
+    EXPECT_EQ(exchangeAttempts([&] { return engine.sendCommand(WriteSettings, kSettings); }), ExchangeResult::Ok);
+    device.join();
+    const size_t copies = port.frames().size() - 1;
+    EXPECT_GE(copies, 2u);
+    std::thread rest([&] {
+        std::this_thread::sleep_for(200ms);
+        for (size_t i = 1; i < copies; ++i) port.pushInput("of#\r");
+    });
+    port.setReply(kStatusReply);
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    rest.join();
+    EXPECT_EQ(engine.lastReplyText(), kStatusReply);
+    EXPECT_EQ(engine.replyData(), kStatusData);
+}
+
 }  // namespace
 }  // namespace zave

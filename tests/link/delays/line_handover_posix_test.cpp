@@ -225,6 +225,8 @@ const Row kSurplusRows[] = {
     {"StrayEndsRightAway", {"--stray", "3:0"}},
     {"StrayEndsAfterAPause", {"--stray", "5:40"}},
     {"StrayEndsOnASlowLine", {"--stray", "4:100", "--delay-ms", "360"}},
+    {"AnsweredTwiceOnAPacedLine", {"--twice", "20", "--pace", "9600"}},
+    {"AnsweredTwiceBySlowDevice", {"--twice", "50", "--delay-ms", "360"}},
 };
 
 class LineSurplusTest : public LineFixture, public ::testing::TestWithParam<Row> {};
