@@ -100,6 +100,9 @@ private:
     // the ledger. False when the port went or `giveUp` came first.
     bool waitQuiet(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::duration quiet,
                    std::chrono::steady_clock::time_point giveUp);
+    // Whether the device of this line has answered, and always within the
+    // first wait of an exchange.
+    bool promptLine() const;
     // An answer was taken for a frame sent at `sentAt`; its first byte came
     // at `began`, its last at `ended`.
     void answerTaken(std::chrono::steady_clock::time_point sentAt, std::chrono::steady_clock::time_point began,
@@ -113,16 +116,11 @@ private:
     // Surpluses the line has already been made quiet after.
     size_t surplusesSettled_ = 0;
     // The longest a frame of this operation waited for the first byte of
-    // its answer, and when the last answer ended for a frame sent when.
+    // its answer, and when the last answer ended.
     std::chrono::steady_clock::duration longestReplyStart_{};
     std::chrono::steady_clock::time_point lastAnswerAt_{};
-    // Answers taken on this line, and the longest any of them took.
-    size_t lineAnswers_ = 0;
-    std::chrono::steady_clock::duration lineLongestAnswer_{};
-    // Whether the device of this line has answered, and always within the
-    // first wait of an exchange.
-    bool promptLine() const;
-    std::chrono::steady_clock::time_point lastAnsweredSent_{};
+    // The longest any answer of this line took; none while none came.
+    std::optional<std::chrono::steady_clock::duration> lineLongestAnswer_;
     // Surpluses counted before the operation began, and whether the line
     // lost count of its replies since (a write-off, a worker given up).
     size_t surplusesBefore_ = 0;

@@ -67,10 +67,8 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     surplusesSettled_ = ledger_.surpluses();
     // A new line may lead to another device: its timing is learnt afresh.
     longestReplyStart_ = {};
-    lineLongestAnswer_ = {};
-    lineAnswers_ = 0;
+    lineLongestAnswer_.reset();
     lastAnswerAt_ = {};
-    lastAnsweredSent_ = {};
     inDoubt_ = false;
 }
 
@@ -128,10 +126,8 @@ void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::
     if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
     if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
     longestReplyStart_ = std::max(longestReplyStart_, began - sentAt);
-    lineLongestAnswer_ = std::max(lineLongestAnswer_, ended - sentAt);
-    ++lineAnswers_;
+    lineLongestAnswer_ = std::max(lineLongestAnswer_.value_or(ended - sentAt), ended - sentAt);
     lastAnswerAt_ = ended;
-    lastAnsweredSent_ = sentAt;
 }
 
 void ExchangeEngine::beginOperation() {
@@ -143,7 +139,7 @@ void ExchangeEngine::beginOperation() {
 }
 
 bool ExchangeEngine::promptLine() const {
-    return lineAnswers_ > 0 && lineLongestAnswer_ <= kWorkerWait;
+    return lineLongestAnswer_ && *lineLongestAnswer_ <= kWorkerWait;
 }
 
 bool ExchangeEngine::answersConfirmed() {

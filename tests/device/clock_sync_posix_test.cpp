@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,18 @@ std::vector<std::string> clockFrames(const DevSim& sim) {
     return frames;
 }
 
+// The computer's side of a clock sync: its port, engine, log and clock.
+struct ComputerSide {
+    std::unique_ptr<SerialPort> port = makeSystemSerialPort();
+    FakeMessageBoxes boxes;
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine{*port, eeprom};
+    FakeLog log;
+    FakeClock clock;
+
+    bool sync() { return syncDeviceClock(engine, *port, clock, log); }
+};
+
 TEST(ClockSync, WhatIsSentAndSaid) {
     struct Row {
         const char* what;
@@ -49,18 +62,13 @@ TEST(ClockSync, WhatIsSentAndSaid) {
         SCOPED_TRACE(r.what);
         DevSim sim(r.simArgs);
         ASSERT_TRUE(sim.running()) << sim.error();
-        std::unique_ptr<SerialPort> port = makeSystemSerialPort();
-        FakeMessageBoxes boxes;
-        EepromQuestionBox eeprom{boxes};
-        ExchangeEngine engine{*port, eeprom};
-        FakeLog log;
-        FakeClock clock;
-        clock.time = r.time;
-        ASSERT_TRUE(port->open(sim.portName()));
+        ComputerSide computer;
+        computer.clock.time = r.time;
+        ASSERT_TRUE(computer.port->open(sim.portName()));
 
-        EXPECT_EQ(syncDeviceClock(engine, *port, clock, log), r.set);
-        EXPECT_EQ(log.lines, std::vector<std::string>{r.logLine});
-        EXPECT_TRUE(port->isOpen()) << "the sync never closes the port";
+        EXPECT_EQ(computer.sync(), r.set);
+        EXPECT_EQ(computer.log.lines, std::vector<std::string>{r.logLine});
+        EXPECT_TRUE(computer.port->isOpen()) << "the sync never closes the port";
         ASSERT_TRUE(sim.waitForReceived(r.frames, "01"));
         const std::vector<std::string> frames = clockFrames(sim);
         ASSERT_EQ(frames.size(), size_t(r.frames));
@@ -76,14 +84,9 @@ TEST(ClockSync, WhatIsSentAndSaid) {
 TEST(ClockSync, AClosedLineSendsNothingAndLogsNothing) {
     DevSim sim;
     ASSERT_TRUE(sim.running()) << sim.error();
-    std::unique_ptr<SerialPort> port = makeSystemSerialPort();
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine{*port, eeprom};
-    FakeLog log;
-    FakeClock clock;
-    EXPECT_FALSE(syncDeviceClock(engine, *port, clock, log));
-    EXPECT_TRUE(log.lines.empty());
+    ComputerSide computer;
+    EXPECT_FALSE(computer.sync());
+    EXPECT_TRUE(computer.log.lines.empty());
     EXPECT_EQ(sim.receivedFrames(), 0);
 }
 
