@@ -95,11 +95,12 @@ void DeviceLink::closeLink() {
 void DeviceLink::closePort() {
     established_ = false;
     // The line is given up only with nothing owed on it: replies still owed
-    // are waited for (or the quiet limit), so that the next user of the line,
+    // (or, from a device that has answered twice, any it may yet repeat) are
+    // waited for (or the quiet limit), so that the next user of the line,
     // this program or another, finds it quiet. Only then is the mark removed;
     // a line that went or never fell quiet keeps it, and its next user
     // listens first.
-    const bool clean = port_.isOpen() && engine_.awaitClearLine();
+    const bool clean = port_.isOpen() && engine_.releaseLine();
     port_.close();
     if (clean && !openName_.empty()) LineRecord::clear(openName_);
     openName_.clear();

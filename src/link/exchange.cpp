@@ -121,6 +121,10 @@ ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame)
         ledger_.reset();
         surplusesSettled_ = ledger_.surpluses();
         listenFirst_ = false;
+        if (openListen_) {
+            unaskedAtOpen_ = unasked();
+            openListen_ = false;
+        }
     }
     auto quietSince = [&] {
         const auto last = ledger_.lastActivity();

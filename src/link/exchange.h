@@ -49,6 +49,11 @@ public:
     // been quiet so long that none can still come; what came is dropped.
     // False when the port went or the line never fell quiet.
     bool awaitClearLine();
+    // The line is about to be given up. As awaitClearLine(); and when the
+    // device has answered more than it was asked since the line was opened,
+    // it may do so again after any reply, so the line is given up only once
+    // it has been quiet for the quiet limit. False when that did not happen.
+    bool releaseLine();
     // Waits for the reply still owed to the last frame, sending nothing, and
     // evaluates it as that frame's answer (for a command whose copies must
     // not be sent again). BadReply when none is owed or none came.
@@ -115,6 +120,12 @@ private:
     std::chrono::steady_clock::time_point listenFrom_{};
     // Surpluses the line has already been made quiet after.
     size_t surplusesSettled_ = 0;
+    // Replies and bytes the device sent unasked before this program's first
+    // frame on the line (answers to the last program's frames, heard while
+    // listening first); any beyond them are this device's own surpluses.
+    size_t unaskedAtOpen_ = 0;
+    bool openListen_ = false;
+    size_t unasked() const { return ledger_.surpluses() + ledger_.unowedBytes(); }
     // The longest a frame of this operation waited for the first byte of
     // its answer, and when the last answer ended.
     std::chrono::steady_clock::duration longestReplyStart_{};

@@ -36,6 +36,11 @@
 //
 //  - A reply after the quiet limit: counted as a surplus like the others.
 //
+//  - A device that has once answered unasked may do so after any later
+//    reply, too late for the operation to see: releaseLine(), which
+//    DeviceLink calls before every close, then gives the line up only once
+//    it has been quiet for the quiet limit.
+//
 // What it costs: nothing at open unless the last user died; at close, the
 // replies still owed (only after late replies); at the end of an operation,
 // the device's longest time to the first byte of an answer once more (a
@@ -65,6 +70,8 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     listenFirst_ = othersMayBeOwed;
     listenFrom_ = steady_clock::now();
     surplusesSettled_ = ledger_.surpluses();
+    openListen_ = othersMayBeOwed;
+    unaskedAtOpen_ = unasked();
     // A new line may lead to another device: its timing is learnt afresh.
     longestReplyStart_ = {};
     lineLongestAnswer_.reset();
@@ -90,6 +97,17 @@ bool ExchangeEngine::awaitClearLine() {
     if (!settleAbandoned()) return false;
     takeWaitingInput();
     return clearLineFor(std::string()) == LineState::Clear;
+}
+
+bool ExchangeEngine::releaseLine() {
+    if (!awaitClearLine()) return false;
+    if (unasked() == unaskedAtOpen_) return true;
+    // A device that answers twice sends its copy some time after the reply
+    // it repeats; left on the line, the copy would answer the next user's
+    // first frame. Counted from the last frame or byte: a line quiet that
+    // long already costs nothing.
+    const auto now = steady_clock::now();
+    return waitQuiet(steady_clock::time_point{}, kQuietLimit, now + 4 * kQuietLimit);
 }
 
 ExchangeResult ExchangeEngine::awaitOwedAnswer() {

@@ -255,6 +255,30 @@ TEST_P(LineSurplusTest, ReadIsReportedOnlyWithTheDeviceProgram) {
     }
 }
 
+// Every block of the hour table reads like the status reply of a supported
+// device whose clock is years off: such a reply left over by the first user
+// and taken for the next user's status shows as that clock.
+TEST_P(LineSurplusTest, TheNextUserOfTheLineHearsTheDeviceNotLeftovers) {
+    testing::DeviceTables tables;
+    const int lookalike[] = {24, 5, 30, 12, 1, 1, 1, 1, 0, 0};  // 12:30:05, Monday 1 January 2001
+    for (size_t k = 1; k < tables.hour.size(); ++k) tables.hour[k] = lookalike[(k - 1) % 10];
+    startDevice(tables, GetParam().args);
+    {
+        LineUser first;
+        ASSERT_TRUE(first.connect(sim_->portName()));
+        ScheduleDocument doc = composedDocument(1);
+        readProgram(first.ctx, *first.port, doc);
+    }
+    LineUser second;
+    const LocalTime before = systemLocalTime();
+    if (!second.connect(sim_->portName())) return;  // a clean failure
+    const LocalTime after = systemLocalTime();
+    const auto device = deviceClockTime(second.engine.replyData());
+    ASSERT_TRUE(device.has_value());
+    EXPECT_GE(secondsBetween(before, *device), -1);
+    EXPECT_LE(secondsBetween(after, *device), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Line, LineSurplusTest, ::testing::ValuesIn(kSurplusRows),
                          [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
