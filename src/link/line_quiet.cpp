@@ -42,7 +42,8 @@
 //    it has been quiet for the quiet limit.
 //
 // What it costs: nothing at open unless the last user died; at close, the
-// replies still owed (only after late replies); at the end of an operation,
+// replies still owed (only after late replies), or the quiet limit after a
+// device that answered unasked; at the end of an operation,
 // the device's longest time to the first byte of an answer once more (a
 // frame on the wire and one character back: some 31 ms for a command, 11 ms
 // for a query at 9600 baud), or the quiet limit when any exchange of the
