@@ -43,11 +43,11 @@
 //
 // What it costs: nothing at open unless the last user died; at close, the
 // replies still owed (only after late replies), or the quiet limit after a
-// device that answered unasked; at the end of an operation,
-// the device's longest time to the first byte of an answer once more (a
-// frame on the wire and one character back: some 31 ms for a command, 11 ms
-// for a query at 9600 baud), or the quiet limit when any exchange of the
-// operation had to be repeated.
+// device that answered unasked; at the end of an operation, the device's
+// longest time to the first byte of an answer once more (a frame on the wire
+// and one character back: some 31 ms for a command, 11 ms for a query at
+// 9600 baud), or the quiet limit when any exchange of the operation had to
+// be repeated.
 #include <algorithm>
 
 #include "link/exchange.h"
@@ -107,8 +107,7 @@ bool ExchangeEngine::releaseLine() {
     // it repeats; left on the line, the copy would answer the next user's
     // first frame. Counted from the last frame or byte: a line quiet that
     // long already costs nothing.
-    const auto now = steady_clock::now();
-    return waitQuiet(steady_clock::time_point{}, kQuietLimit, now + 4 * kQuietLimit);
+    return waitQuiet(steady_clock::time_point{}, kQuietLimit, steady_clock::now() + 4 * kQuietLimit);
 }
 
 ExchangeResult ExchangeEngine::awaitOwedAnswer() {
