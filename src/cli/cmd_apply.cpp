@@ -119,6 +119,7 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
         return failed(kExitDevice, "устройство не поддерживается (тип " +
                                        std::to_string(statusReply(session.replyData()).deviceType) + ")");
     const LocalTime computer = run.ctx.clock.now();
+    const auto replyAge = session.replyAge();
     const std::optional<LocalTime> deviceClock = deviceClockTime(session.replyData());
 
     ScheduleDocument held;
@@ -171,7 +172,7 @@ DeviceResult applyDevice(ApplyRun& run, const PlanDevice& device, const std::vec
 
     // The clock: the device's against the computer's local time.
     const std::optional<int64_t> drift =
-        deviceClock ? std::optional<int64_t>(secondsBetween(computer, *deviceClock)) : std::nullopt;
+        deviceClock ? std::optional<int64_t>(clockDrift(computer, *deviceClock, replyAge)) : std::nullopt;
     const bool needed = !drift || std::llabs(*drift) > run.plan.clockDriftLimit;
     Json clock{{"drift", drift ? Json(*drift) : Json(nullptr)}, {"limit", run.plan.clockDriftLimit}, {"set", false}};
     const std::string driftShown = drift ? "расхождение " + driftText(*drift) : "дата устройства неверна";

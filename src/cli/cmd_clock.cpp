@@ -25,7 +25,8 @@ std::string isoText(const LocalTime& t) {
 // show them, and the drift (device minus computer) when the device's date is
 // a real one. The same in the report: computerClock, deviceClock (null when
 // no real date, deviceClockFields then), deviceClockValid, driftSeconds.
-std::optional<int64_t> printClocks(const ReplyData& reply, const LocalTime& computer, Console& console) {
+std::optional<int64_t> printClocks(const ReplyData& reply, std::chrono::steady_clock::duration replyAge,
+                                   const LocalTime& computer, Console& console) {
     Json& report = console.report();
     report["computerClock"] = isoText(computer);
     console.line("Системная дата:           " + computerDateText(computer));
@@ -44,7 +45,7 @@ std::optional<int64_t> printClocks(const ReplyData& reply, const LocalTime& comp
         return std::nullopt;
     }
     console.line("Дата счит. с устройства:  " + deviceDateText(reply).value_or(""));
-    const int64_t drift = secondsBetween(computer, *device);
+    const int64_t drift = clockDrift(computer, *device, replyAge);
     std::string text = "Расхождение:              " + std::string(drift > 0 ? "+" : "") + std::to_string(drift) + " с";
     if (drift > 0) text += " (часы устройства спешат)";
     if (drift < 0) text += " (часы устройства отстают)";
@@ -63,7 +64,7 @@ int runStatus(const ParsedArgs& args, CliContext& ctx, Console& console) {
     DeviceSession session(ctx, console, *options);
     if (const int exit = greetDevice(session, console)) return exit;
     console.line("Тип устройства:           " + std::to_string(statusReply(session.replyData()).deviceType));
-    if (printClocks(session.replyData(), ctx.clock.now(), console)) return kExitOk;
+    if (printClocks(session.replyData(), session.replyAge(), ctx.clock.now(), console)) return kExitOk;
     console.error("badClock", options->port + ": часы устройства дают неверную дату");
     return kExitFaults;
 }
@@ -85,7 +86,7 @@ int runSyncClock(const ParsedArgs& args, CliContext& ctx, Console& console) {
     report["limitSeconds"] = limit ? Json(*limit) : Json(nullptr);
     DeviceSession session(ctx, console, *options);
     if (const int exit = greetDevice(session, console)) return exit;
-    const std::optional<int64_t> drift = printClocks(session.replyData(), ctx.clock.now(), console);
+    const std::optional<int64_t> drift = printClocks(session.replyData(), session.replyAge(), ctx.clock.now(), console);
     if (limit && drift && std::llabs(*drift) <= *limit) {
         console.line("Расхождение не больше " + std::to_string(*limit) + " с: часы устройства не изменены");
         report["action"] = "withinLimit";

@@ -36,6 +36,7 @@ public:
     // Opens the port and greets the device; the log lines are printed.
     ConnectOutcome connect();
     const ReplyData& replyData() const { return station_.replyData(); }
+    std::chrono::steady_clock::duration replyAge() const { return station_.replyAge(); }
     // The type the device gave after connect(); nothing when its reply's data
     // was replaced because an EEPROM error was skipped.
     std::optional<int> deviceType() const;

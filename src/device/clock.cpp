@@ -89,6 +89,11 @@ std::optional<LocalTime> deviceClockTime(const ReplyData& reply) {
 
 int64_t secondsBetween(const LocalTime& from, const LocalTime& to) { return secondsOf(to) - secondsOf(from); }
 
+int64_t clockDrift(const LocalTime& computerNow, const LocalTime& device, std::chrono::steady_clock::duration replyAge) {
+    const auto age = std::chrono::round<std::chrono::seconds>(std::max(replyAge, std::chrono::steady_clock::duration{}));
+    return secondsBetween(computerNow, device) + age.count();
+}
+
 CommandParams clockRecord(const LocalTime& t) {
     CommandParams p{};
     p[0] = t.second;

@@ -1,6 +1,8 @@
 // The device clock: setting it and showing both dates.
 #pragma once
 
+#include <chrono>
+
 #include <optional>
 #include <string>
 
@@ -24,6 +26,10 @@ std::optional<std::string> deviceDateText(const ReplyData& reply);
 std::optional<LocalTime> deviceClockTime(const ReplyData& reply);
 // Seconds from `from` to `to`, both read as calendar times (day of week ignored).
 int64_t secondsBetween(const LocalTime& from, const LocalTime& to);
+// The device's clock minus the computer's, in seconds, for a status reply
+// that came `replyAge` before `computerNow`: the time spent since, making
+// sure of the reply, is not the device's drift.
+int64_t clockDrift(const LocalTime& computerNow, const LocalTime& device, std::chrono::steady_clock::duration replyAge);
 // p1..p7 of SetClock, p8..p12 zero.
 CommandParams clockRecord(const LocalTime& t);
 

@@ -41,6 +41,8 @@ public:
     bool isOpen() const;
     // The data of the last accepted status or table reply (index 1..10).
     const ReplyData& replyData() const;
+    // How long ago that reply came.
+    std::chrono::steady_clock::duration replyAge() const { return engine_.answerAge(); }
 
     // The busy rule: while a tick, a device operation or a command's question
     // holds the user-interface thread, a timer tick that arrives meanwhile

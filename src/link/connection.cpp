@@ -17,15 +17,36 @@ bool DeviceLink::isOpen() const { return port_.isOpen(); }
 
 namespace {
 
-// The status query under the retry rule. A port that no longer reads as
+// The status query under the retry rule, its answer confirmed as the
+// device's own: a reply the device sent twice, or a stray end of a reply,
+// would otherwise pass for the status, and show a clock from the past or
+// another table's bytes as the device's. The line is first cleared of what
+// is owed, so that what that brings is not held against this status. An
+// answer that cannot be confirmed is asked for once more, once the line has
+// fallen quiet; a second one gives BadReply. A port that no longer reads as
 // open after an exchange has gone (adapter unplugged, device closed): that
 // ends the repeats at once as Disconnect instead of spending all eight.
 ExchangeResult statusQuery(SerialPort& port, ExchangeEngine& engine) {
-    return exchangeAttempts([&] {
-        const ExchangeResult r = engine.sendQuery(Status, 0, 0);
-        if (r != ExchangeResult::Ok && !port.isOpen()) return ExchangeResult::Disconnect;
-        return r;
-    });
+    constexpr int kUnconfirmedLimit = 2;
+    int unconfirmed = 0;
+    bool begin = true;
+    ExchangeResult result = ExchangeResult::NoReply;
+    for (int call = 0; call < kMaxExchangeAttempts; ++call) {
+        if (begin) {
+            engine.awaitClearLine();
+            engine.beginOperation();
+            begin = false;
+        }
+        result = engine.sendQuery(Status, 0, 0);
+        if (result == ExchangeResult::Ok && !engine.answersConfirmed()) {
+            result = ExchangeResult::BadReply;
+            if (++unconfirmed == kUnconfirmedLimit && port.isOpen()) return result;
+            begin = true;
+        }
+        if (result != ExchangeResult::Ok && !port.isOpen()) return ExchangeResult::Disconnect;
+        if (result != ExchangeResult::NoReply && result != ExchangeResult::BadReply) return result;
+    }
+    return result;
 }
 
 #ifndef _WIN32

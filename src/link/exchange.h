@@ -34,6 +34,12 @@ public:
 
     // Data of the last accepted query reply (index 1..10); unchanged by any failure.
     const ReplyData& replyData() const { return replyData_; }
+    // How long ago the last answer taken ended: a status reply's clock is at
+    // least that old when it is looked at (zero while none was taken).
+    std::chrono::steady_clock::duration answerAge() const {
+        return lastAnswerAt_ == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::duration{}
+                                                                       : std::chrono::steady_clock::now() - lastAnswerAt_;
+    }
     // Text the receiver gathered in the last exchange.
     const std::string& lastReplyText() const { return replyText_; }
 

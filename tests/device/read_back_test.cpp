@@ -113,5 +113,24 @@ TEST(DeviceClockTime, SecondsBetween) {
     for (const Row& r : rows) EXPECT_EQ(secondsBetween(r.from, r.to), r.seconds);
 }
 
+// The time a reply waited before it was looked at is the computer's, not
+// the device's drift.
+TEST(DeviceClockTime, DriftCountsFromWhenTheReplyCame) {
+    using std::chrono::milliseconds;
+    const LocalTime now{2026, 12, 9, 18, 30, 10, 3};
+    struct Row {
+        LocalTime device;
+        milliseconds age;
+        int64_t drift;
+    } rows[] = {
+        {{2026, 12, 9, 18, 30, 10, 3}, milliseconds(0), 0},
+        {{2026, 12, 9, 18, 30, 6, 3}, milliseconds(3900), 0},
+        {{2026, 12, 9, 18, 30, 6, 3}, milliseconds(400), -4},
+        {{2026, 12, 9, 18, 30, 15, 3}, milliseconds(1600), 7},
+        {{2026, 12, 9, 18, 30, 10, 3}, milliseconds(-800), 0},  // never counted backwards
+    };
+    for (const Row& r : rows) EXPECT_EQ(clockDrift(now, r.device, r.age), r.drift) << r.age.count();
+}
+
 }  // namespace
 }  // namespace zave
