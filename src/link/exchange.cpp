@@ -262,7 +262,7 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
         ledger_.dropWholeReplies();
         // A reply begun before this exchange started counts from its first
         // fresh byte: a later start only lengthens the watch at the end.
-        answerTaken(answeredSent, shared->firstByteAt, shared->lastByteAt);
+        answerTaken(answeredSent, shared->firstByteAt, shared->lastByteAt, isQuery);
     } else {
         replyText_ = ledger_.unread();
         const TokenCounts seen = countTokens(replyText_);

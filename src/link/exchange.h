@@ -114,10 +114,10 @@ private:
     // Whether the device of this line has answered, and always within the
     // first wait of an exchange.
     bool promptLine() const;
-    // An answer was taken for a frame sent at `sentAt`; its first byte came
-    // at `began`, its last at `ended`.
+    // An answer was taken for a frame (a query or a command) sent at
+    // `sentAt`; its first byte came at `began`, its last at `ended`.
     void answerTaken(std::chrono::steady_clock::time_point sentAt, std::chrono::steady_clock::time_point began,
-                     std::chrono::steady_clock::time_point ended);
+                     std::chrono::steady_clock::time_point ended, bool query);
 
     // Replies unknown to the ledger may still come (the last program on this
     // line died, or a surplus showed): before the next frame, listen until
@@ -135,6 +135,11 @@ private:
     // The longest a frame of this operation waited for the first byte of
     // its answer, and when the last answer ended.
     std::chrono::steady_clock::duration longestReplyStart_{};
+    // The same over the whole line, for commands [0] and queries [1]: an
+    // operation of one exchange whose answer came at once (a reply sent
+    // twice, already on its way) must not take that for the device's time.
+    std::chrono::steady_clock::duration lineLongestReplyStart_[2]{};
+    bool lastAnswerToQuery_ = false;
     std::chrono::steady_clock::time_point lastAnswerAt_{};
     // The longest any answer of this line took; none while none came.
     std::optional<std::chrono::steady_clock::duration> lineLongestAnswer_;

@@ -18,21 +18,22 @@
 //    listens until it has been quiet for the quiet limit before sending
 //    anything. A clean line costs nothing at open.
 //
-//  - More replies than frames: a device answering twice, a stray "#\r",
-//    noise, or a reply that comes after it was written off. Such a reply is
-//    taken for the answer to whatever frame is owed at the time, and every
-//    later answer is then one behind; nothing in the text shows it. But the
-//    surplus shows in the end: the device's true answer to the last frame is
-//    still to come when nothing is owed any more, and the ledger counts every
-//    reply that ends while nothing is owed. So an operation is only reported
-//    done after answersConfirmed(): the line is watched past the time in
-//    which the device, answering as it did so far, would have begun a reply
+//  - More replies than frames: a device answering twice, a stray "#\r", noise,
+//    or a reply that comes after it was written off. Such a reply is taken for
+//    the answer to whatever frame is owed at the time, and every later answer
+//    is then one behind; nothing in the text shows it. But the surplus shows in
+//    the end: the device's true answer to the last frame is still to come when
+//    nothing is owed any more, and the ledger counts every reply that ends
+//    while nothing is owed. So an operation (a status query too: a copy of an
+//    earlier status or table reply would show as the device's clock) is only
+//    reported done after answersConfirmed(): the line is watched past the time
+//    in which the device, answering as it did so far, would have begun a reply
 //    still owed, and the operation fails if any byte came meanwhile or any
 //    surplus was counted since it began. The first byte is enough: a device
-//    that still owes a reply begins it within its usual time after the last
-//    one ended, so the watch need not last a whole reply more. After a
-//    repeat, a write-off or a worker given up, the timing of the replies is
-//    no guide, and the watch lasts the quiet limit.
+//    that still owes a reply begins it within its usual time after the last one
+//    ended, so the watch need not last a whole reply more. After a repeat, a
+//    write-off or a worker given up, the timing of the replies is no guide, and
+//    the watch lasts the quiet limit.
 //
 //  - A reply after the quiet limit: counted as a surplus like the others.
 //
@@ -43,10 +44,10 @@
 //
 // What it costs: nothing at open unless the last user died; at close, the
 // replies still owed (only after late replies), or the quiet limit after a
-// device that answered unasked; at the end of an operation, the device's
-// longest time to the first byte of an answer once more (a frame on the wire
-// and one character back: some 31 ms for a command, 11 ms for a query at
-// 9600 baud), or the quiet limit when any exchange of the operation had to
+// device that answered unasked; at the end of an operation or a status, the
+// device's longest time to the first byte of an answer once more (a frame on
+// the wire and one character back: some 31 ms for a command, 11 ms for a query
+// at 9600 baud), or the quiet limit when any exchange of the operation had to
 // be repeated.
 #include <algorithm>
 
@@ -75,6 +76,7 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     unaskedAtOpen_ = unasked();
     // A new line may lead to another device: its timing is learnt afresh.
     longestReplyStart_ = {};
+    lineLongestReplyStart_[0] = lineLongestReplyStart_[1] = {};
     lineLongestAnswer_.reset();
     lastAnswerAt_ = {};
     inDoubt_ = false;
@@ -121,7 +123,7 @@ ExchangeResult ExchangeEngine::awaitOwedAnswer() {
             replyText_ = std::move(*whole);
             ledger_.dropWholeReplies();
             const auto now = steady_clock::now();
-            answerTaken(sent, now, now);
+            answerTaken(sent, now, now, false);
             // Only a plain acceptance is taken here; a refusal or an EEPROM
             // token makes the caller send the frame again, and the exchange
             // then deals with it.
@@ -140,10 +142,12 @@ ExchangeResult ExchangeEngine::awaitOwedAnswer() {
 }
 
 void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::time_point began,
-                                 steady_clock::time_point ended) {
+                                 steady_clock::time_point ended, bool query) {
     if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
     if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
     longestReplyStart_ = std::max(longestReplyStart_, began - sentAt);
+    lineLongestReplyStart_[query] = std::max(lineLongestReplyStart_[query], began - sentAt);
+    lastAnswerToQuery_ = query;
     lineLongestAnswer_ = std::max(lineLongestAnswer_.value_or(ended - sentAt), ended - sentAt);
     lastAnswerAt_ = ended;
 }
@@ -174,10 +178,14 @@ bool ExchangeEngine::answersConfirmed() {
         // early), and the device has never taken longer than its longest
         // time to the first byte of an answer to begin the next reply of a
         // row.
-        const auto until = lastAnswerAt_ + longestReplyStart_ + kConfirmMargin;
-        while (steady_clock::now() < until && ledger_.unread().empty()) {
-            if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return false;
+        // What is waiting is taken in after the watch has ended too: this
+        // thread may come here only after it ended, with the reply waiting.
+        const auto until = lastAnswerAt_ +
+                           std::max(longestReplyStart_, lineLongestReplyStart_[lastAnswerToQuery_]) + kConfirmMargin;
+        for (;;) {
             takeWaitingInput();
+            if (!ledger_.unread().empty() || steady_clock::now() >= until) break;
+            if (port_.waitForInput(until) == WaitResult::Gone || !port_.isOpen()) return false;
         }
     }
     // Nothing is owed: any byte that came is a reply to no frame.

@@ -28,12 +28,16 @@ TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
         const char* after;   // what comes on the line after the answer was taken
         bool surplusSeenAtOnce;
         bool confirmed;
+        // How long this thread is kept from the check, well past the watch.
+        std::chrono::milliseconds late = 0ms;
     } cases[] = {
         {"one reply", "on#\r", "", false, true},
         {"answered twice at once", "on#\ron#\r", "", true, false},
         {"answered twice, the copy after the answer", "on#\r", "on#\r", false, false},
         {"a stray end of a reply", "on#\r", "#\r", false, false},
         {"noise without an end", "on#\r", "x", false, false},
+        {"one reply, checked late", "on#\r", "", false, true, 200ms},
+        {"the copy waiting when the check comes late", "on#\r", "on#\r", false, false, 200ms},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -47,8 +51,40 @@ TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
         EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
         EXPECT_EQ(engine.noSurplusSoFar(), !c.surplusSeenAtOnce);
         port.pushInput(c.after);
+        std::this_thread::sleep_for(c.late);
         EXPECT_EQ(engine.answersConfirmed(), c.confirmed);
     }
+}
+
+// A status whose answer came at once, before the device could have begun
+// one (a copy of an earlier reply already on its way), is watched for as
+// long as this device takes to answer a query, not for the moment it took.
+TEST(LineQuiet, AnAnswerThatCameAtOnceIsWatchedForTheDevicesUsualTime) {
+    ScriptedPort port;
+    FakeMessageBoxes boxes;
+    EepromQuestionBox eeprom{boxes};
+    ExchangeEngine engine(port, eeprom);
+    engine.lineOpened(false);
+    port.setReply("");
+    std::thread device([&] {
+        // The device takes 150 ms to answer a query.
+        port.waitForFrames(1);
+        std::this_thread::sleep_for(150ms);
+        port.pushInput(kStatusReply);
+        // The next status: a copy of that reply comes at once, the device's
+        // own answer in its usual time.
+        port.waitForFrames(2);
+        port.pushInput(kStatusReply);
+        std::this_thread::sleep_for(100ms);
+        port.pushInput(kStatusReply);
+    });
+    engine.beginOperation();
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    EXPECT_TRUE(engine.answersConfirmed());
+    engine.beginOperation();
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    EXPECT_FALSE(engine.answersConfirmed());
+    device.join();
 }
 
 TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
