@@ -320,7 +320,14 @@ TEST_P(LineSurplusTest, MonitorStepsAfterAReadShowOnlyTheDeviceStatus) {
             EXPECT_LE(secondsBetween(after, *device), 1) << "step " << shown;
         });
     }
-    EXPECT_GT(shown, 0);
+    // A device that answers every frame twice may have no status confirmed
+    // at all; the operator is then told that it does not answer.
+    if (shown == 0) {
+        ASSERT_FALSE(user.boxes.shown.empty());
+        const std::string& told = user.boxes.shown.front().text;
+        EXPECT_TRUE(told == "Устройство не отвечает." || told == "При обмене возникла ошибка.\nПорт принудительно закрыт.")
+            << told;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Line, LineSurplusTest, ::testing::ValuesIn(kSurplusRows),
