@@ -135,10 +135,13 @@ private:
     // The longest a frame of this operation waited for the first byte of
     // its answer, and when the last answer ended.
     std::chrono::steady_clock::duration longestReplyStart_{};
-    // The same over the whole line, for commands [0] and queries [1]: an
-    // operation of one exchange whose answer came at once (a reply sent
-    // twice, already on its way) must not take that for the device's time.
-    std::chrono::steady_clock::duration lineLongestReplyStart_[2]{};
+    // The same for commands [0] and queries [1], in this operation and in
+    // the last one that had answers of that kind: an operation of one answer
+    // that came at once (a reply sent twice, already on its way) must not
+    // take that for the device's time.
+    int answersThisOperation_ = 0;
+    std::chrono::steady_clock::duration kindLongestReplyStart_[2]{};
+    std::chrono::steady_clock::duration earlierLongestReplyStart_[2]{};
     bool lastAnswerToQuery_ = false;
     std::chrono::steady_clock::time_point lastAnswerAt_{};
     // The longest any answer of this line took; none while none came.

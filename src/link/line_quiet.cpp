@@ -76,7 +76,7 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     unaskedAtOpen_ = unasked();
     // A new line may lead to another device: its timing is learnt afresh.
     longestReplyStart_ = {};
-    lineLongestReplyStart_[0] = lineLongestReplyStart_[1] = {};
+    for (int kind : {0, 1}) kindLongestReplyStart_[kind] = earlierLongestReplyStart_[kind] = {};
     lineLongestAnswer_.reset();
     lastAnswerAt_ = {};
     inDoubt_ = false;
@@ -146,7 +146,8 @@ void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::
     if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
     if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
     longestReplyStart_ = std::max(longestReplyStart_, began - sentAt);
-    lineLongestReplyStart_[query] = std::max(lineLongestReplyStart_[query], began - sentAt);
+    kindLongestReplyStart_[query] = std::max(kindLongestReplyStart_[query], began - sentAt);
+    ++answersThisOperation_;
     lastAnswerToQuery_ = query;
     lineLongestAnswer_ = std::max(lineLongestAnswer_.value_or(ended - sentAt), ended - sentAt);
     lastAnswerAt_ = ended;
@@ -156,8 +157,15 @@ void ExchangeEngine::beginOperation() {
     surplusesBefore_ = ledger_.surpluses();
     unowedBefore_ = ledger_.unowedBytes();
     inDoubt_ = false;
-    // The device's timing within this operation is what its watch needs.
+    // The device's timing within this operation is what its watch needs,
+    // and within the last one that had answers of the same kind.
     longestReplyStart_ = {};
+    answersThisOperation_ = 0;
+    for (int kind : {0, 1}) {
+        if (kindLongestReplyStart_[kind] != steady_clock::duration{})
+            earlierLongestReplyStart_[kind] = kindLongestReplyStart_[kind];
+        kindLongestReplyStart_[kind] = {};
+    }
 }
 
 bool ExchangeEngine::promptLine() const {
@@ -180,8 +188,12 @@ bool ExchangeEngine::answersConfirmed() {
         // row.
         // What is waiting is taken in after the watch has ended too: this
         // thread may come here only after it ended, with the reply waiting.
-        const auto until = lastAnswerAt_ +
-                           std::max(longestReplyStart_, lineLongestReplyStart_[lastAnswerToQuery_]) + kConfirmMargin;
+        // An operation of many answers has its own timing; one of a single
+        // answer may owe it to that answer alone.
+        const auto usual = answersThisOperation_ > 1
+                               ? longestReplyStart_
+                               : std::max(longestReplyStart_, earlierLongestReplyStart_[lastAnswerToQuery_]);
+        const auto until = lastAnswerAt_ + usual + kConfirmMargin;
         for (;;) {
             takeWaitingInput();
             if (!ledger_.unread().empty() || steady_clock::now() >= until) break;
