@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-
 #include <optional>
 #include <string>
 

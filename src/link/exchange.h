@@ -132,13 +132,11 @@ private:
     size_t unaskedAtOpen_ = 0;
     bool openListen_ = false;
     size_t unasked() const { return ledger_.surpluses() + ledger_.unowedBytes(); }
-    // The longest a frame of this operation waited for the first byte of
-    // its answer, and when the last answer ended.
-    std::chrono::steady_clock::duration longestReplyStart_{};
-    // The same for commands [0] and queries [1], in this operation and in
-    // the last one that had answers of that kind: an operation of one answer
-    // that came at once (a reply sent twice, already on its way) must not
-    // take that for the device's time.
+    // The longest a command [0] or a query [1] of this operation waited for
+    // the first byte of its answer, and the same in the last operation that
+    // had answers of that kind: an operation of one answer that came at once
+    // (a reply sent twice, already on its way) must not take that for the
+    // device's time. And when the last answer ended.
     int answersThisOperation_ = 0;
     std::chrono::steady_clock::duration kindLongestReplyStart_[2]{};
     std::chrono::steady_clock::duration earlierLongestReplyStart_[2]{};

@@ -75,7 +75,6 @@ void ExchangeEngine::lineOpened(bool othersMayBeOwed) {
     openListen_ = othersMayBeOwed;
     unaskedAtOpen_ = unasked();
     // A new line may lead to another device: its timing is learnt afresh.
-    longestReplyStart_ = {};
     for (int kind : {0, 1}) kindLongestReplyStart_[kind] = earlierLongestReplyStart_[kind] = {};
     lineLongestAnswer_.reset();
     lastAnswerAt_ = {};
@@ -145,7 +144,6 @@ void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::
                                  steady_clock::time_point ended, bool query) {
     if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
     if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
-    longestReplyStart_ = std::max(longestReplyStart_, began - sentAt);
     kindLongestReplyStart_[query] = std::max(kindLongestReplyStart_[query], began - sentAt);
     ++answersThisOperation_;
     lastAnswerToQuery_ = query;
@@ -159,7 +157,6 @@ void ExchangeEngine::beginOperation() {
     inDoubt_ = false;
     // The device's timing within this operation is what its watch needs,
     // and within the last one that had answers of the same kind.
-    longestReplyStart_ = {};
     answersThisOperation_ = 0;
     for (int kind : {0, 1}) {
         if (kindLongestReplyStart_[kind] != steady_clock::duration{})
@@ -190,9 +187,10 @@ bool ExchangeEngine::answersConfirmed() {
         // thread may come here only after it ended, with the reply waiting.
         // An operation of many answers has its own timing; one of a single
         // answer may owe it to that answer alone.
+        const auto longest = std::max(kindLongestReplyStart_[0], kindLongestReplyStart_[1]);
         const auto usual = answersThisOperation_ > 1
-                               ? longestReplyStart_
-                               : std::max(longestReplyStart_, earlierLongestReplyStart_[lastAnswerToQuery_]);
+                               ? longest
+                               : std::max(longest, earlierLongestReplyStart_[lastAnswerToQuery_]);
         const auto until = lastAnswerAt_ + usual + kConfirmMargin;
         for (;;) {
             takeWaitingInput();

@@ -38,6 +38,16 @@ using testing::DevSim;
 const std::string kStamp = "09:05:03 ->";
 const std::string kNotDone = kStamp + " Команда не выполнена";
 
+// The status reply carries a real date within a second of the computer's
+// clock between `before` and the end of the call.
+void expectClockOfItsTime(const ReplyData& reply, const LocalTime& before) {
+    const LocalTime after = systemLocalTime();
+    const auto device = deviceClockTime(reply);
+    ASSERT_TRUE(device.has_value());
+    EXPECT_GE(secondsBetween(before, *device), -1);
+    EXPECT_LE(secondsBetween(after, *device), 1);
+}
+
 // One user of the line: what one zavectl run or one window holds.
 struct LineUser {
     std::unique_ptr<SerialPort> port = makeSystemSerialPort();
@@ -182,11 +192,7 @@ TEST_P(LineHandoverTest, StatusThenClockSyncSetsTheComputerTimeWithinASecond) {
     ASSERT_TRUE(second.engine.awaitClearLine());
     const LocalTime before = systemLocalTime();
     ASSERT_EQ(exchangeAttempts([&] { return second.engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
-    const LocalTime after = systemLocalTime();
-    const auto device = deviceClockTime(second.engine.replyData());
-    ASSERT_TRUE(device.has_value());
-    EXPECT_GE(secondsBetween(before, *device), -1);
-    EXPECT_LE(secondsBetween(after, *device), 1);
+    expectClockOfItsTime(second.engine.replyData(), before);
 }
 
 TEST_P(LineHandoverTest, ZavectlWriteThenVerifyAgree) {
@@ -290,11 +296,7 @@ TEST_P(LineSurplusTest, TheNextUserOfTheLineHearsTheDeviceNotLeftovers) {
     LineUser second;
     const LocalTime before = systemLocalTime();
     if (!second.connect(sim_->portName())) return;  // a clean failure
-    const LocalTime after = systemLocalTime();
-    const auto device = deviceClockTime(second.engine.replyData());
-    ASSERT_TRUE(device.has_value());
-    EXPECT_GE(secondsBetween(before, *device), -1);
-    EXPECT_LE(secondsBetween(after, *device), 1);
+    expectClockOfItsTime(second.engine.replyData(), before);
 }
 
 // A reply the device sends twice at the end of a read must not be shown by
@@ -312,12 +314,9 @@ TEST_P(LineSurplusTest, MonitorStepsAfterAReadShowOnlyTheDeviceStatus) {
         const LocalTime before = systemLocalTime();
         user.link.monitorLink(sim_->portName(), [&](const ReplyData& reply) {
             ++shown;
-            const LocalTime after = systemLocalTime();
-            EXPECT_EQ(reply[1], kSupportedDeviceType) << "step " << shown;
-            const auto device = deviceClockTime(reply);
-            ASSERT_TRUE(device.has_value()) << "step " << shown;
-            EXPECT_GE(secondsBetween(before, *device), -1) << "step " << shown;
-            EXPECT_LE(secondsBetween(after, *device), 1) << "step " << shown;
+            SCOPED_TRACE("step " + std::to_string(shown));
+            EXPECT_EQ(reply[1], kSupportedDeviceType);
+            expectClockOfItsTime(reply, before);
         });
     }
     // A device that answers every frame twice may have no status confirmed
