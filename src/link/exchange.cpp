@@ -162,6 +162,12 @@ ExchangeEngine::LineState ExchangeEngine::clearLineFor(const std::string& frame)
 
 steady_clock::time_point ExchangeEngine::answerDeadline(steady_clock::time_point start) const {
     auto deadline = start + kWorkerWait;
+    // A device of this line that has answered later than the first wait gets
+    // half as long again as its longest answer before the frame goes out a
+    // second time: a copy sent sooner would be answered only after the reply
+    // to the first, and that second reply would hold the next frame back.
+    if (ledger_.owed() == 0 && !silent_ && lineLongestAnswer_ && *lineLongestAnswer_ > kWorkerWait)
+        deadline = start + std::min<steady_clock::duration>(*lineLongestAnswer_ * 3 / 2, kQuietLimit);
     // A repeat: the reply to the oldest copy may come until the quiet limit
     // after it was sent, unless the device has just shown it is silent. A
     // device that has answered every frame of this line within the first

@@ -260,5 +260,47 @@ TEST(LineDelayMonitor, WriteAfterALateStatusReplyWaitsForWhatIsOwed) {
     EXPECT_EQ(testing::readDevSimState(state), tablesOf(doc));
 }
 
+// A device that has shown on this line that it answers late is given that
+// time before a frame goes out again: after the greeting, every frame of a
+// read is sent once, and the read is exact.
+class LineLateDeviceTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LineLateDeviceTest, EachFrameOfAReadGoesOutOnce) {
+    DevSim sim;
+    ASSERT_TRUE(sim.running()) << sim.error();
+    const std::string state = sim.runtimeDir() + "/device.state";
+    const ScheduleDocument inDevice = composedDocument(4);
+    ASSERT_TRUE(testing::writeDevSimState(state, tablesOf(inDevice)));
+    ASSERT_TRUE(sim.restart({"--state", state, "--delay-ms", GetParam()})) << sim.error();
+    auto port = makeSystemSerialPort();
+    testing::FakeMessageBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
+    testing::FakeLog log;
+    testing::FakeEventPump pump;
+    testing::FakeProgress progress;
+    ExchangeEngine engine(*port, eeprom);
+    DeviceLink link(*port, engine, log, boxes, pump);
+    DeviceOperationContext ctx{engine, log, boxes, progress};
+    link.connectDevice(sim.portName());
+    ASSERT_TRUE(link.isOpen());
+
+    auto framesReceived = [&] {
+        EXPECT_TRUE(sim.waitUntilAllAnswered(60s));
+        int frames = 0;
+        for (const auto& line : sim.traceLines()) frames += line.rfind("rx ", 0) == 0;
+        return frames;
+    };
+    const int greeting = framesReceived();
+    ScheduleDocument doc = composedDocument(20);
+    EXPECT_TRUE(readProgram(ctx, *port, doc));
+    EXPECT_EQ(doc.days, inDevice.days);
+    EXPECT_EQ(framesReceived() - greeting, 28);
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LineLateDeviceTest, ::testing::Values("360", "700"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string("Delay") + info.param;
+                         });
+
 }  // namespace
 }  // namespace zave
