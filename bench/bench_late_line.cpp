@@ -3,6 +3,8 @@
 //    the first unanswered status query to the monitor's first message box,
 //    once with nothing owed before it and once after an unanswered frame of
 //    another kind (the simulation command of the tick before);
+//  - a device that answers every frame 1000 ms late: the greeting and each
+//    monitor step after it;
 //  - a program read from a device that answers every frame 360 ms late:
 //    its outcome and its time.
 // Prints figures; asserts nothing.
@@ -65,6 +67,30 @@ double silentMonitor(bool otherFrameOwed) {
     return std::chrono::duration<double>(boxes.firstAt - start).count();
 }
 
+// A device that answers every frame 1000 ms late: the greeting, then the
+// mean of three monitor steps (the time each tick holds the window).
+bool lateMonitor(double& greeting, double& step) {
+    Sim sim({"--port", "COM200", "--delay-ms", "1000"});
+    auto port = zave::makeSystemSerialPort();
+    if (!sim.ok()) return false;
+    TimedBoxes boxes;
+    zave::EepromQuestionBox eeprom{boxes};
+    QuietLog log;
+    NoPump pump;
+    zave::ExchangeEngine engine(*port, eeprom);
+    zave::DeviceLink link(*port, engine, log, boxes, pump);
+    auto t0 = Clock::now();
+    link.connectDevice("COM200");
+    greeting = secondsSince(t0);
+    int shown = 0;
+    t0 = Clock::now();
+    for (int i = 0; i < 3; ++i) link.monitorLink("COM200", [&](const zave::ReplyData&) { ++shown; });
+    step = secondsSince(t0) / 3;
+    const bool ok = link.isOpen() && shown == 3 && boxes.shown == 0;
+    link.shutdown();
+    return ok;
+}
+
 }  // namespace
 
 int main() {
@@ -73,6 +99,14 @@ int main() {
     if (!dir) return 1;
     setenv("XDG_RUNTIME_DIR", dir, 1);
     int rc = 0;
+
+    {
+        double greeting = 0, step = 0;
+        const bool ok = lateMonitor(greeting, step);
+        if (!ok) rc = 1;
+        std::printf("device 1000 ms late: greeting %.2f s, each monitor step %.2f s (%s)\n", greeting, step,
+                    ok ? "every status shown" : "a status was not shown");
+    }
 
     for (const bool owed : {false, true}) {
         const double s = silentMonitor(owed);
