@@ -32,8 +32,8 @@
 //    surplus was counted since it began. The first byte is enough: a device
 //    that still owes a reply begins it within its usual time after the last one
 //    ended, so the watch need not last a whole reply more. After a repeat, a
-//    write-off or a worker given up, the timing of the replies is no guide, and
-//    the watch lasts the quiet limit.
+//    write-off, a worker given up or an answer later than the first wait, the
+//    timing of the replies is no guide, and the watch lasts the quiet limit.
 //
 //  - A reply after the quiet limit: counted as a surplus like the others.
 //
@@ -48,7 +48,7 @@
 // device's longest time to the first byte of an answer once more (a frame on
 // the wire and one character back: some 31 ms for a command, 11 ms for a query
 // at 9600 baud), or the quiet limit when any exchange of the operation had to
-// be repeated.
+// be repeated or was answered only after the first wait.
 #include <algorithm>
 
 #include "link/exchange.h"
@@ -145,6 +145,9 @@ void ExchangeEngine::answerTaken(steady_clock::time_point sentAt, steady_clock::
     if (ended == steady_clock::time_point{} || ended < sentAt) ended = steady_clock::now();
     if (began == steady_clock::time_point{} || began < sentAt || began > ended) began = ended;
     kindLongestReplyStart_[query] = std::max(kindLongestReplyStart_[query], began - sentAt);
+    // An answer later than the first wait is watched for as a repeat's is:
+    // a device that slow is not held to the steady timing of a prompt one.
+    if (ended - sentAt > kWorkerWait) inDoubt_ = true;
     ++answersThisOperation_;
     lastAnswerToQuery_ = query;
     lineLongestAnswer_ = std::max(lineLongestAnswer_.value_or(ended - sentAt), ended - sentAt);

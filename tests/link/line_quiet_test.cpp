@@ -87,6 +87,40 @@ TEST(LineQuiet, AnAnswerThatCameAtOnceIsWatchedForTheDevicesUsualTime) {
     device.join();
 }
 
+// A device that has answered this line late is given its time before a frame
+// goes out again; an answer that late is not held to a prompt device's steady
+// timing, so a copy that comes well after it still fails the operation.
+TEST(LineQuiet, ALateDeviceIsAskedOnceAndItsAnswerWatchedForTheQuietLimit) {
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy ? "a copy 600 ms after the answer" : "one answer");
+        ScriptedPort port;
+        FakeMessageBoxes boxes;
+        EepromQuestionBox eeprom{boxes};
+        ExchangeEngine engine(port, eeprom);
+        engine.lineOpened(false);
+        port.setReply("");
+        std::thread device([&] {
+            // 400 ms for every frame, one at a time; the first is sent again at 300 ms.
+            for (size_t frame = 1; frame <= 3; ++frame) {
+                if (!port.waitForFrames(frame)) return;
+                std::this_thread::sleep_for(400ms);
+                port.pushInput(kStatusReply);
+            }
+            if (!copy) return;
+            std::this_thread::sleep_for(600ms);
+            port.pushInput(kStatusReply);
+        });
+        EXPECT_EQ(exchangeAttempts([&] { return engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
+        EXPECT_TRUE(engine.awaitClearLine());
+        ASSERT_EQ(port.frames().size(), 2u);
+        engine.beginOperation();
+        EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+        EXPECT_EQ(port.frames().size(), 3u);
+        EXPECT_EQ(engine.answersConfirmed(), !copy);
+        device.join();
+    }
+}
+
 TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
     ScriptedPort port;
     FakeMessageBoxes boxes;
