@@ -46,48 +46,47 @@ public:
     Clock::time_point firstAt{};
 };
 
-// A device that answers the greeting and then falls silent.
-double silentMonitor(bool otherFrameOwed) {
-    Sim sim({"--port", "COM200", "--mute-after", "1"});
-    auto port = zave::makeSystemSerialPort();
-    if (!sim.ok() || !port->open("COM200")) return -1;
+// The window's link to a simulator started with `args`, on COM200.
+struct MonitorRig {
+    explicit MonitorRig(const std::vector<std::string>& args) : sim(args) {}
+    Sim sim;
+    std::unique_ptr<zave::SerialPort> port = zave::makeSystemSerialPort();
     TimedBoxes boxes;
     zave::EepromQuestionBox eeprom{boxes};
     QuietLog log;
     NoPump pump;
-    zave::ExchangeEngine engine(*port, eeprom);
-    zave::DeviceLink link(*port, engine, log, boxes, pump);
-    link.connectDevice("COM200");
-    if (!link.isOpen()) return -1;
+    zave::ExchangeEngine engine{*port, eeprom};
+    zave::DeviceLink link{*port, engine, log, boxes, pump};
+};
+
+// A device that answers the greeting and then falls silent.
+double silentMonitor(bool otherFrameOwed) {
+    MonitorRig rig({"--port", "COM200", "--mute-after", "1"});
+    if (!rig.sim.ok()) return -1;
+    rig.link.connectDevice("COM200");
+    if (!rig.link.isOpen()) return -1;
     // The simulation command of the tick before: its result is ignored.
-    if (otherFrameOwed) engine.sendCommand(zave::Simulate, zave::CommandParams{204, 0, 1});
+    if (otherFrameOwed) rig.engine.sendCommand(zave::Simulate, zave::CommandParams{204, 0, 1});
     const auto start = Clock::now();
-    link.monitorLink("COM200", nullptr);
-    if (boxes.shown == 0) return -1;
-    return std::chrono::duration<double>(boxes.firstAt - start).count();
+    rig.link.monitorLink("COM200", nullptr);
+    if (rig.boxes.shown == 0) return -1;
+    return std::chrono::duration<double>(rig.boxes.firstAt - start).count();
 }
 
 // A device that answers every frame 1000 ms late: the greeting, then the
 // mean of three monitor steps (the time each tick holds the window).
 bool lateMonitor(double& greeting, double& step) {
-    Sim sim({"--port", "COM200", "--delay-ms", "1000"});
-    auto port = zave::makeSystemSerialPort();
-    if (!sim.ok()) return false;
-    TimedBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    QuietLog log;
-    NoPump pump;
-    zave::ExchangeEngine engine(*port, eeprom);
-    zave::DeviceLink link(*port, engine, log, boxes, pump);
+    MonitorRig rig({"--port", "COM200", "--delay-ms", "1000"});
+    if (!rig.sim.ok()) return false;
     auto t0 = Clock::now();
-    link.connectDevice("COM200");
+    rig.link.connectDevice("COM200");
     greeting = secondsSince(t0);
     int shown = 0;
     t0 = Clock::now();
-    for (int i = 0; i < 3; ++i) link.monitorLink("COM200", [&](const zave::ReplyData&) { ++shown; });
+    for (int i = 0; i < 3; ++i) rig.link.monitorLink("COM200", [&](const zave::ReplyData&) { ++shown; });
     step = secondsSince(t0) / 3;
-    const bool ok = link.isOpen() && shown == 3 && boxes.shown == 0;
-    link.shutdown();
+    const bool ok = rig.link.isOpen() && shown == 3 && rig.boxes.shown == 0;
+    rig.link.shutdown();
     return ok;
 }
 
