@@ -272,7 +272,12 @@ ExchangeResult ExchangeEngine::exchange(const std::string& frame, bool isQuery) 
     } else {
         replyText_ = ledger_.unread();
         const TokenCounts seen = countTokens(replyText_);
-        if (seen.on + seen.os + seen.ol + seen.of > 0) ledger_.consumeUnread();
+        if (seen.on + seen.os + seen.ol + seen.of > 0) {
+            ledger_.consumeUnread();
+            // Still the answer, though its end never came: a clock in it is
+            // as old as its last byte.
+            answerTaken(answeredSent, shared->firstByteAt, shared->lastByteAt, isQuery);
+        }
     }
 
     const TokenCounts tokens = countTokens(replyText_);

@@ -76,6 +76,9 @@ TEST(CliStatus, Outcomes) {
     } rows[] = {
         {"ready", {}, "COM200", cli::kExitOk,
          {"<t>COM200 Порт открыт", "Устройство готово", "Тип устройства:           24"}, {}, "", 1},
+        // Its clock counts from when the reply came, not from the wait for an end that never comes.
+        {"no carriage return", {"--no-terminator"}, "COM200", cli::kExitOk,
+         {"<t>COM200 Порт открыт", "Устройство готово", "Тип устройства:           24"}, {}, "", 1},
         {"device path", {}, "@slave", cli::kExitOk, {"<t>@slave Порт открыт", "Устройство готово"}, {}, "", 1},
         {"alias", {}, "classroom-3", cli::kExitOk, {"<t>@slave Порт открыт", "Устройство готово"}, {}, "", 1},
         {"other type", {"--type", "25"}, "COM200", cli::kExitDevice, {},
