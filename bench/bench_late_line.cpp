@@ -5,8 +5,8 @@
 //    another kind (the simulation command of the tick before);
 //  - a device that answers every frame 1000 ms late: the greeting and each
 //    monitor step after it;
-//  - a program read from a device that answers every frame 360 ms late:
-//    its outcome and its time.
+//  - a program read from a device that answers every frame 360 ms late, and
+//    from one that leaves out the final carriage return: outcome and time.
 // Prints figures; asserts nothing.
 #include <fcntl.h>
 #include <poll.h>
@@ -115,7 +115,8 @@ int main() {
     }
 
     {
-        // Write the program at once, then read it back from a device 360 ms late.
+        // Write the program at once, then read it back from a late device and
+        // from one that never ends a reply with its carriage return.
         zave::ScheduleDocument doc;
         zave::resetDocument(doc);
         for (int d = 1; d <= 7; ++d)
@@ -132,20 +133,29 @@ int main() {
             zave::DeviceOperationContext ctx{engine, log, boxes, progress};
             if (!sim.ok() || !port->open("COM200") || !zave::writeProgram(ctx, *port, doc, true)) rc = 1;
         }
-        Sim sim({"--port", "COM200", "--state", state, "--delay-ms", "360"});
-        auto port = zave::makeSystemSerialPort();
-        zave::ExchangeEngine engine(*port, eeprom);
-        zave::DeviceOperationContext ctx{engine, log, boxes, progress};
-        if (!sim.ok() || !port->open("COM200")) {
-            rc = 1;
-        } else {
+        const struct {
+            const char* device;
+            std::vector<std::string> args;
+        } devices[] = {{"device 360 ms late", {"--delay-ms", "360"}},
+                       {"device without the final carriage return", {"--no-terminator"}}};
+        for (const auto& d : devices) {
+            std::vector<std::string> args = {"--port", "COM200", "--state", state};
+            args.insert(args.end(), d.args.begin(), d.args.end());
+            Sim sim(args);
+            auto port = zave::makeSystemSerialPort();
+            zave::ExchangeEngine engine(*port, eeprom);
+            zave::DeviceOperationContext ctx{engine, log, boxes, progress};
+            if (!sim.ok() || !port->open("COM200")) {
+                rc = 1;
+                continue;
+            }
             zave::ScheduleDocument back;
             zave::resetDocument(back);
             const auto t0 = Clock::now();
             const bool read = zave::readProgram(ctx, *port, back);
             const double t = secondsSince(t0);
             const bool same = back.days == doc.days;
-            std::printf("program read, device 360 ms late: %s, log \"%s\", document %s, %.1f s\n",
+            std::printf("program read, %s: %s, log \"%s\", document %s, %.1f s\n", d.device,
                         read ? "succeeded" : "failed", log.last.c_str(),
                         same ? "equals the device's program" : "differs from the device's program", t);
             if (!read || !same) rc = 1;
