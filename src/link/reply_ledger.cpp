@@ -1,7 +1,5 @@
 #include "link/reply_ledger.h"
 
-#include <utility>
-
 #include "link/frame.h"
 
 namespace zave {
@@ -20,10 +18,6 @@ void ReplyLedger::frameSent(const std::string& frame, Time at) {
 void ReplyLedger::received(std::string_view bytes, Time at) {
     if (bytes.empty()) return;
     for (const char c : bytes) {
-        if (std::exchange(paidBeforeEnd_, false) && c == '\r') {
-            previous_ = c;
-            continue;
-        }
         if (owedSince_.empty()) ++unowedBytes_;
         // Never more paid than owed: a reply with nothing owed is counted
         // apart, as a sign that the replies and the frames are out of step.
@@ -65,18 +59,9 @@ void ReplyLedger::dropWholeReplies() {
     if (end != std::string::npos) unread_.erase(0, end + kReplyTerminator.size());
 }
 
-void ReplyLedger::consumeUnread() {
-    if (previous_ == '#' && !owedSince_.empty()) {
-        owedSince_.pop_front();
-        paidBeforeEnd_ = true;
-    }
-    unread_.clear();
-}
-
 void ReplyLedger::dropUnread() {
     unread_.clear();
     previous_ = 0;
-    paidBeforeEnd_ = false;
 }
 
 void ReplyLedger::writeOff() {

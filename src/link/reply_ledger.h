@@ -43,11 +43,9 @@ public:
     std::optional<std::string> takeWholeReply();
     // Drops every whole reply still unread; a reply still coming stays.
     void dropWholeReplies();
-    // An exchange used the unread text although it had no end yet. Text that
-    // lacks only its "\r" (a device that never sends one) pays off its frame
-    // now, and a "\r" that comes right after it only ends it; any other text
-    // pays when a "#\r" completes it.
-    void consumeUnread();
+    // An exchange used the unread text although it had no end yet; a "#\r"
+    // that completes it still pays off its frame.
+    void consumeUnread() { unread_.clear(); }
     // Nothing is owed, so the unread text answers nothing: dropped.
     void dropUnread();
     // The line has been quiet long enough that no owed reply can still come.
@@ -77,7 +75,6 @@ private:
     std::deque<Time> owedSince_;
     std::string unread_;
     char previous_ = 0;  // the last byte received: a "#\r" may span two reads
-    bool paidBeforeEnd_ = false;  // the reply ending in previous_ '#' is paid off
     std::optional<Time> lastSent_;
     std::optional<Time> lastHeard_;
     size_t surpluses_ = 0;
