@@ -822,8 +822,15 @@ TEST_F(WindowTest, FileDialogsForDocuments) {
                 d->reject();
                 return;
             }
-            d->setDirectory(QFileInfo(path).absolutePath());
-            d->selectFile(QFileInfo(path).fileName());
+            // The name goes into the name field itself: selectFile() leaves
+            // the field alone once it has the focus.
+            auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+            if (name == nullptr) {
+                ADD_FAILURE() << "no file name field";
+                d->reject();
+                return;
+            }
+            name->setText(path);
             // A question about an existing file would be a modal box of its own.
             QTimer::singleShot(50, d, [&seen] {
                 if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
