@@ -1,35 +1,24 @@
 // The exchange engine against a scripted port: what a real line cannot
 // provoke, on every system. The same engine against the simulator through
 // the real serial layer is in exchange_device_posix_test.cpp.
-#include "device/eeprom_question_box.h"
-#include "link/exchange.h"
-
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <map>
-#include <mutex>
-#include <thread>
-
-#include "link/serial_port.h"
-#include "support/fakes.h"
-#include "support/scripted_port.h"
+#include "support/scripted_engine.h"
 
 namespace zave {
 namespace {
 
-using namespace std::chrono_literals;
-using testing::FakeMessageBoxes;
+using testing::ScriptedEngine;
+using ExchangeReplies = testing::ScriptedEngineTest;
+using ExchangeWorkers = testing::ScriptedEngineTest;
 
 const CommandParams kSettings{0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const CommandParams kZeros{};
 
-using testing::ScriptedPort;
-
 const char kStatusReply[] = "18051E0C01070C1A000024on#\r";
 const ReplyData kStatusData{0, 24, 5, 30, 12, 1, 7, 12, 26, 0, 0};
 
-TEST(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
+TEST_F(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
     struct Case {
         const char* reply;
         ExchangeResult command;
@@ -51,21 +40,18 @@ TEST(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(std::string(c.reply)));
-        ScriptedPort port;
-        FakeMessageBoxes boxes;
-        zave::EepromQuestionBox eeprom{boxes};
-        ExchangeEngine engine(port, eeprom);
-        port.setReply(c.reply);
-        EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), c.command);
-        EXPECT_EQ(engine.lastReplyText(), c.reply);
+        ScriptedEngine row;
+        row.port.setReply(c.reply);
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), c.command);
+        EXPECT_EQ(row.engine.lastReplyText(), c.reply);
         // Before the query, replyData holds a known earlier reply.
-        port.setReply(kStatusReply);
-        ASSERT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
-        port.setReply(c.reply);
-        EXPECT_EQ(engine.sendQuery(ReadSettings, 0, 0), c.query);
-        EXPECT_EQ(engine.replyData(), kStatusData);  // the same data or unchanged
-        EXPECT_TRUE(boxes.shown.empty());
-        const auto frames = port.frames();
+        row.port.setReply(kStatusReply);
+        ASSERT_EQ(row.engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+        row.port.setReply(c.reply);
+        EXPECT_EQ(row.engine.sendQuery(ReadSettings, 0, 0), c.query);
+        EXPECT_EQ(row.engine.replyData(), kStatusData);  // the same data or unchanged
+        EXPECT_TRUE(row.boxes.shown.empty());
+        const auto frames = row.port.frames();
         ASSERT_EQ(frames.size(), 3u);
         EXPECT_EQ(frames[0], "07000A01" + std::string(18, '0') + "F9\r");
         EXPECT_EQ(frames[1], "80000028\r");
@@ -73,23 +59,15 @@ TEST(ExchangeReplies, TokensAndQueryLayoutDecideTheResult) {
     }
 }
 
-TEST(ExchangeReplies, StaleInputIsDroppedBeforeTheFrame) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(ExchangeReplies, StaleInputIsDroppedBeforeTheFrame) {
     port.pushInput("on#\r");  // left over from an earlier answer
     port.setReply(kStatusReply);
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
     EXPECT_EQ(engine.lastReplyText(), kStatusReply);
 }
 
-TEST(ExchangeReplies, ClosedPortGivesDisconnectAndWritesNothing) {
-    ScriptedPort port;
+TEST_F(ExchangeReplies, ClosedPortGivesDisconnectAndWritesNothing) {
     port.close();
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
     port.setReply(kStatusReply);
     EXPECT_EQ(engine.sendCommand(SetClock, kZeros), ExchangeResult::Disconnect);
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Disconnect);
@@ -98,24 +76,16 @@ TEST(ExchangeReplies, ClosedPortGivesDisconnectAndWritesNothing) {
     EXPECT_EQ(engine.replyData(), ReplyData{});
 }
 
-TEST(ExchangeWorkers, ReceiverSleepsInThePortWhileNothingComes) {
+TEST_F(ExchangeWorkers, ReceiverSleepsInThePortWhileNothingComes) {
     // No answer: the receiver waits in waitForInput until the engine stops it
     // at the first limit. A receiver that polled in a loop would call it
     // thousands of times.
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
     EXPECT_GE(port.waits(), 1);
     EXPECT_LE(port.waits(), 20);
 }
 
-TEST(ExchangeWorkers, ReceiverEndsWhenTheDeviceVanishes) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(ExchangeWorkers, ReceiverEndsWhenTheDeviceVanishes) {
     port.vanishOnWait();
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::BadReply);
     EXPECT_EQ(port.waits(), 1);  // no polling of a port that is gone
@@ -123,11 +93,7 @@ TEST(ExchangeWorkers, ReceiverEndsWhenTheDeviceVanishes) {
     EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Disconnect);
 }
 
-TEST(ExchangeWorkers, StuckSenderGivesNoReplyAndStaysAwayFromLaterExchanges) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(ExchangeWorkers, StuckSenderGivesNoReplyAndStaysAwayFromLaterExchanges) {
     port.setReply(kStatusReply);
     ASSERT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
 
@@ -162,11 +128,7 @@ TEST(ExchangeWorkers, StuckSenderGivesNoReplyAndStaysAwayFromLaterExchanges) {
     EXPECT_EQ(staleCalls, 2);
 }
 
-TEST(ExchangeWorkers, ReceiverThatIgnoresTheStopIsLeftBehindHarmlessly) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    zave::EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(ExchangeWorkers, ReceiverThatIgnoresTheStopIsLeftBehindHarmlessly) {
     port.holdWaits(true);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
     const int staleReceiver = port.threadOf("waitForInput");

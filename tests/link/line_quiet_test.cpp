@@ -5,23 +5,20 @@
 
 #include <thread>
 
-#include "device/eeprom_question_box.h"
-#include "link/exchange.h"
-#include "support/fakes.h"
-#include "support/scripted_port.h"
+#include "support/scripted_engine.h"
 
 namespace zave {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeMessageBoxes;
-using testing::ScriptedPort;
+using testing::ScriptedEngine;
+using LineQuiet = testing::ScriptedEngineTest;
 
 const CommandParams kSettings{0, 10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const char kStatusReply[] = "18051E0C01070C1A000024on#\r";
 const ReplyData kStatusData{0, 24, 5, 30, 12, 1, 7, 12, 26, 0, 0};
 
-TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
+TEST_F(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
     struct Case {
         const char* name;
         const char* reply;   // what the device sends for the frame
@@ -41,29 +38,22 @@ TEST(LineQuiet, AnOperationIsConfirmedOnlyWhenNoReplyCameThatAnsweredNoFrame) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedPort port;
-        FakeMessageBoxes boxes;
-        EepromQuestionBox eeprom{boxes};
-        ExchangeEngine engine(port, eeprom);
-        engine.lineOpened(false);
-        engine.beginOperation();
-        port.setReply(c.reply);
-        EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
-        EXPECT_EQ(engine.noSurplusSoFar(), !c.surplusSeenAtOnce);
-        port.pushInput(c.after);
+        ScriptedEngine row;
+        row.engine.lineOpened(false);
+        row.engine.beginOperation();
+        row.port.setReply(c.reply);
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        EXPECT_EQ(row.engine.noSurplusSoFar(), !c.surplusSeenAtOnce);
+        row.port.pushInput(c.after);
         std::this_thread::sleep_for(c.late);
-        EXPECT_EQ(engine.answersConfirmed(), c.confirmed);
+        EXPECT_EQ(row.engine.answersConfirmed(), c.confirmed);
     }
 }
 
 // A status whose answer came at once, before the device could have begun
 // one (a copy of an earlier reply already on its way), is watched for as
 // long as this device takes to answer a query, not for the moment it took.
-TEST(LineQuiet, AnAnswerThatCameAtOnceIsWatchedForTheDevicesUsualTime) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(LineQuiet, AnAnswerThatCameAtOnceIsWatchedForTheDevicesUsualTime) {
     engine.lineOpened(false);
     port.setReply("");
     std::thread device([&] {
@@ -90,42 +80,35 @@ TEST(LineQuiet, AnAnswerThatCameAtOnceIsWatchedForTheDevicesUsualTime) {
 // A device that has answered this line late is given its time before a frame
 // goes out again; an answer that late is not held to a prompt device's steady
 // timing, so a copy that comes well after it still fails the operation.
-TEST(LineQuiet, ALateDeviceIsAskedOnceAndItsAnswerWatchedForTheQuietLimit) {
+TEST_F(LineQuiet, ALateDeviceIsAskedOnceAndItsAnswerWatchedForTheQuietLimit) {
     for (const bool copy : {false, true}) {
         SCOPED_TRACE(copy ? "a copy 600 ms after the answer" : "one answer");
-        ScriptedPort port;
-        FakeMessageBoxes boxes;
-        EepromQuestionBox eeprom{boxes};
-        ExchangeEngine engine(port, eeprom);
-        engine.lineOpened(false);
-        port.setReply("");
+        ScriptedEngine row;
+        row.engine.lineOpened(false);
+        row.port.setReply("");
         std::thread device([&] {
             // 400 ms for every frame, one at a time; the first is sent again at 300 ms.
             for (size_t frame = 1; frame <= 3; ++frame) {
-                if (!port.waitForFrames(frame)) return;
+                if (!row.port.waitForFrames(frame)) return;
                 std::this_thread::sleep_for(400ms);
-                port.pushInput(kStatusReply);
+                row.port.pushInput(kStatusReply);
             }
             if (!copy) return;
             std::this_thread::sleep_for(600ms);
-            port.pushInput(kStatusReply);
+            row.port.pushInput(kStatusReply);
         });
-        EXPECT_EQ(exchangeAttempts([&] { return engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
-        EXPECT_TRUE(engine.awaitClearLine());
-        ASSERT_EQ(port.frames().size(), 2u);
-        engine.beginOperation();
-        EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
-        EXPECT_EQ(port.frames().size(), 3u);
-        EXPECT_EQ(engine.answersConfirmed(), !copy);
+        EXPECT_EQ(exchangeAttempts([&] { return row.engine.sendQuery(Status, 0, 0); }), ExchangeResult::Ok);
+        EXPECT_TRUE(row.engine.awaitClearLine());
+        ASSERT_EQ(row.port.frames().size(), 2u);
+        row.engine.beginOperation();
+        EXPECT_EQ(row.engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+        EXPECT_EQ(row.port.frames().size(), 3u);
+        EXPECT_EQ(row.engine.answersConfirmed(), !copy);
         device.join();
     }
 }
 
-TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
     engine.lineOpened(true);
     port.setReply("on#\r");
     // The dead program's frame is answered a little after the open.
@@ -142,14 +125,10 @@ TEST(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
     EXPECT_EQ(port.frames().size(), 1u);
 }
 
-TEST(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
+TEST_F(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
     // The device falls silent on the first frame; once the line has been
     // quiet for the quiet limit that reply is written off. When it comes
     // after all, after the next frame was answered, the operation fails.
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
     engine.lineOpened(false);
     engine.beginOperation();
     EXPECT_EQ(engine.sendCommand(WriteHourBlock, kSettings), ExchangeResult::BadReply);
@@ -160,11 +139,7 @@ TEST(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
     EXPECT_FALSE(engine.answersConfirmed());
 }
 
-TEST(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
     port.holdWaits(true);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
     // The start of a reply comes while the receiver given up is still stuck.
@@ -176,11 +151,7 @@ TEST(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
     EXPECT_EQ(engine.replyData(), kStatusData);
 }
 
-TEST(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
     // No answer within the limits: the reply stays owed.
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
     std::thread device([&] {
@@ -196,11 +167,7 @@ TEST(LineQuiet, BeforeAClosePendingRepliesAreWaitedForAndThenTheLineIsClear) {
     EXPECT_EQ(engine.replyData(), kStatusData);
 }
 
-TEST(LineQuiet, ADeviceThatTurnsLateIsAskedAgainAndItsExtraRepliesNeverCrossTheNextFrame) {
-    ScriptedPort port;
-    FakeMessageBoxes boxes;
-    EepromQuestionBox eeprom{boxes};
-    ExchangeEngine engine(port, eeprom);
+TEST_F(LineQuiet, ADeviceThatTurnsLateIsAskedAgainAndItsExtraRepliesNeverCrossTheNextFrame) {
     engine.lineOpened(false);
     port.setReply(kStatusReply);
     ASSERT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
