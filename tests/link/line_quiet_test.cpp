@@ -139,6 +139,36 @@ TEST_F(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
     EXPECT_FALSE(engine.answersConfirmed());
 }
 
+TEST_F(LineQuiet, ADeviceThatFellSilentAndThenBeginsALateReplyIsGivenItsTime) {
+    // Nothing comes for a whole quiet limit, so the device counts as silent
+    // and the next copy is asked at the usual pace. Then the first bytes of a
+    // late reply come: the device is no longer silent, and the next attempt
+    // waits for the rest instead of giving up at the first wait.
+    for (const bool duringAnAttempt : {false, true}) {
+        SCOPED_TRACE(duringAnAttempt ? "the bytes come during an attempt" : "the bytes come between attempts");
+        ScriptedEngine row;
+        row.engine.lineOpened(false);
+        row.port.setReply("");
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
+        std::this_thread::sleep_for(2s);
+        std::thread device([&] {
+            if (duringAnAttempt) {
+                row.port.waitForFrames(2);
+                std::this_thread::sleep_for(100ms);
+                row.port.pushInput("o");
+            }
+            row.port.waitForFrames(3);
+            std::this_thread::sleep_for(600ms);
+            row.port.pushInput("n#\r");
+        });
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
+        if (!duringAnAttempt) row.port.pushInput("o");
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        device.join();
+        EXPECT_EQ(row.port.frames().size(), 3u);
+    }
+}
+
 TEST_F(LineQuiet, TextLeftUnreadByAWorkerGivenUpNeverJoinsTheNextReply) {
     port.holdWaits(true);
     EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
