@@ -125,18 +125,126 @@ TEST_F(LineQuiet, ALineLeftInUseIsListenedToBeforeTheFirstFrame) {
     EXPECT_EQ(port.frames().size(), 1u);
 }
 
-TEST_F(LineQuiet, AReplyAfterTheQuietLimitIsASurplusNotAnAnswer) {
-    // The device falls silent on the first frame; once the line has been
-    // quiet for the quiet limit that reply is written off. When it comes
-    // after all, after the next frame was answered, the operation fails.
+// After an exchange that had to be repeated, or a reply written off, the
+// timing of the replies says nothing about what may still come: a reply
+// that comes well after the operation's last answer still fails it.
+TEST_F(LineQuiet, AfterARepeatOrAWriteOffTheWatchLastsTheQuietLimit) {
+    struct Case {
+        const char* name;
+        const char* firstReply;  // to the first copy of the frame
+        bool newOperationAfterTheFirstCopy;
+        const char* lateReply;   // 400 ms after the operation's last answer
+    } cases[] = {
+        // A garbled reply pays its copy; a second reply to it comes late.
+        {"repeated after a garbled reply", "xx#\r", false, "on#\r"},
+        // The device falls silent on the first frame; once the line has been
+        // quiet for the quiet limit that reply is written off, in the next
+        // operation. Then it comes after all.
+        {"a reply written off", "", true, "of#\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedEngine row;
+        row.engine.lineOpened(false);
+        row.engine.beginOperation();
+        row.port.setReply(c.firstReply);
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::BadReply);
+        if (c.newOperationAfterTheFirstCopy) {
+            std::this_thread::sleep_for(2s);
+            row.engine.beginOperation();
+        }
+        row.port.setReply("on#\r");
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        std::thread device([&] {
+            std::this_thread::sleep_for(400ms);
+            row.port.pushInput(c.lateReply);
+        });
+        EXPECT_FALSE(row.engine.answersConfirmed());
+        device.join();
+    }
+}
+
+// The frame of an exchange whose worker was given up may have gone out: its
+// reply is waited for before another frame is sent.
+TEST_F(LineQuiet, AFrameWhoseSenderWasGivenUpIsOwedItsReply) {
+    port.setReply("");
+    port.holdWrites(true);
+    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::NoReply);
+    port.holdWrites(false);
+    ASSERT_TRUE(port.waitForFrames(1));
+    int writesWhenTheReplyCame = -1;
+    std::thread device([&] {
+        std::this_thread::sleep_for(150ms);
+        writesWhenTheReplyCame = port.writesStarted();
+        port.pushInput("of#\r");
+    });
+    port.setReply(kStatusReply);
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    device.join();
+    EXPECT_EQ(writesWhenTheReplyCame, 1);
+    EXPECT_EQ(engine.replyData(), kStatusData);
+}
+
+// Replies out of step with the frames: the next frame waits until the line
+// has been quiet long enough that no more of them can come.
+TEST_F(LineQuiet, AfterRepliesOutOfStepTheNextFrameWaitsForAQuietLine) {
+    struct Case {
+        const char* name;
+        const char* atTheCheck;  // on the line when the first operation is checked
+        const char* whileIdle;   // on the line between the two operations
+        const char* later;       // 100 ms after the second operation began
+        bool firstConfirmed;
+    } cases[] = {
+        {"a whole reply while the line was idle", "", "on#\r", "on#\r", true},
+        {"a reply still coming when the operation ended", "on", "", "#\r", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedEngine row;
+        row.engine.lineOpened(false);
+        row.engine.beginOperation();
+        row.port.setReply("on#\r");
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        row.port.pushInput(c.atTheCheck);
+        EXPECT_EQ(row.engine.answersConfirmed(), c.firstConfirmed);
+        row.port.pushInput(c.whileIdle);
+        int writesWhenMoreCame = -1;
+        std::thread device([&] {
+            std::this_thread::sleep_for(100ms);
+            writesWhenMoreCame = row.port.writesStarted();
+            row.port.pushInput(c.later);
+            if (!row.port.waitForFrames(2)) return;
+            row.port.pushInput("on#\r");
+        });
+        row.engine.beginOperation();
+        row.port.setReply("");
+        EXPECT_EQ(row.engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
+        device.join();
+        EXPECT_EQ(writesWhenMoreCame, 1);
+        EXPECT_EQ(row.port.frames().size(), 2u);
+    }
+}
+
+// A device that has answered unasked once may do it again after any reply,
+// too late for the operation to see; the line is handed on only once quiet,
+// so that such a copy cannot answer the next user's first frame.
+TEST_F(LineQuiet, ALineWhoseDeviceAnsweredUnaskedIsGivenUpOnlyOnceQuiet) {
     engine.lineOpened(false);
+    port.setReply(kStatusReply);
     engine.beginOperation();
-    EXPECT_EQ(engine.sendCommand(WriteHourBlock, kSettings), ExchangeResult::BadReply);
-    std::this_thread::sleep_for(2s);
-    port.setReply("on#\r");
-    EXPECT_EQ(engine.sendCommand(WriteSettings, kSettings), ExchangeResult::Ok);
-    port.pushInput("of#\r");
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    port.pushInput(kStatusReply);
     EXPECT_FALSE(engine.answersConfirmed());
+    engine.beginOperation();
+    EXPECT_EQ(engine.sendQuery(Status, 0, 0), ExchangeResult::Ok);
+    engine.answersConfirmed();
+    std::thread device([&] {
+        std::this_thread::sleep_for(300ms);
+        port.pushInput(kStatusReply);
+    });
+    EXPECT_TRUE(engine.releaseLine());
+    device.join();
+    EXPECT_EQ(port.bytesWaiting(), 0u);
 }
 
 TEST_F(LineQuiet, ADeviceThatFellSilentAndThenBeginsALateReplyIsGivenItsTime) {
