@@ -18,6 +18,7 @@
 #include "device/eeprom_question_box.h"
 #include "device/program_ops.h"
 #include "link/exchange.h"
+#include "link/frame.h"
 #include "link/serial_port.h"
 #include "schedule/document.h"
 #include "bench_support.h"
@@ -28,6 +29,23 @@ namespace {
 using namespace zave_bench;
 
 constexpr double kCharSeconds = 10.0 / 9600.0;
+
+// Seconds for 28 rounds of `frame` written and its reply read up to its end,
+// straight on the port.
+double rawExchanges(zave::SerialPort& port, const std::string& frame) {
+    const auto t0 = Clock::now();
+    char buffer[256];
+    for (int q = 0; q < 28; ++q) {
+        port.write(frame.data(), frame.size());
+        std::string reply;
+        const auto giveUp = Clock::now() + std::chrono::seconds(2);
+        while (reply.find("#\r") == std::string::npos && Clock::now() < giveUp) {
+            if (const size_t n = port.readWaiting(buffer, sizeof buffer)) reply.append(buffer, n);
+            else port.waitForInput(giveUp);
+        }
+    }
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 }  // namespace
 
@@ -114,6 +132,17 @@ int main() {
                 for (int q = 0; q < 28; ++q) engine.sendCommand(0x04, zave::CommandParams{1, 10});
                 bareWrite += std::chrono::duration<double>(Clock::now() - t0).count();
             }
+            // And the same frames written to the port and their replies read
+            // with no engine at all: what the simulator and the
+            // pseudo-terminal cost, which no change of the engine can win back.
+            double rawRead = 0, rawWrite = 0;
+            for (int i = 0; i < runs; ++i) {
+                rawRead += rawExchanges(*port, zave::queryFrame(0x83, 1, 10));
+                rawWrite += rawExchanges(*port, zave::commandFrame(0x04, zave::CommandParams{1, 10}));
+            }
+            std::printf("28 commands with no engine: mean %.1f ms, ratio %.3f; 28 queries: mean %.1f ms, ratio %.3f\n",
+                        rawWrite / runs * 1e3, rawWrite / runs / writeWire, rawRead / runs * 1e3,
+                        rawRead / runs / readWire);
             std::printf("28 bare commands: mean %.1f ms, ratio %.3f; 28 bare queries: mean %.1f ms, ratio %.3f\n",
                         bareWrite / runs * 1e3, bareWrite / runs / writeWire, bareRead / runs * 1e3,
                         bareRead / runs / readWire);
